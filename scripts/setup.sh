@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Installs every Debian 12 package that building, testing and the demo need.
+# Safe to run again; it asks apt only for what is missing.
+set -euo pipefail
+packages=(
+  build-essential cmake pkg-config git
+  libglib2.0-dev libcurl4-openssl-dev libplist-dev libssl-dev zlib1g-dev libgtk-3-dev
+  libgtest-dev libgmock-dev libbenchmark-dev
+  clang libclang-rt-14-dev
+  bubblewrap python3 openssl curl xvfb xauth
+)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'ok installed' || missing+=("$p")
+done
+if ((${#missing[@]})); then
+  sudo_cmd=()
+  [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
+  "${sudo_cmd[@]}" apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi

@@ -1,0 +1,96 @@
+#pragma once
+// Fetches a list of URLs one after another into the temporary directory, shows progress
+// unless silent, and reports the run's end with one queued notification.
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/NotificationCenter.h"
+#include "platform/Observable.h"
+#include "platform/UrlDownload.h"
+#include "ui/Presenter.h"
+
+namespace download {
+
+inline constexpr char kDownloaderKeySuccess[] = "DownloaderKeySuccess";  ///< bool
+inline constexpr char kDownloaderKeyFiles[] = "DownloaderKeyFiles";      ///< PathList
+inline constexpr char kInstallerDownloadDone[] = "InstallerDownloadDone";
+inline constexpr char kCrlDownloadDone[] = "CrlDownloadDone";
+
+/// The run's created files, handed out as the Downloader's own list (not a copy): the next
+/// setUrlStrings() empties it.
+using PathList = std::shared_ptr<std::vector<std::string>>;
+
+class Downloader : private platform::UrlDownloadDelegate {
+ public:
+  /// queue posts the done notification (object: this Downloader); presenter shows the
+  /// progress window, whose binding the caller sets up.
+  Downloader(platform::NotificationQueue& queue, ui::Presenter& presenter);
+  ~Downloader();
+  Downloader(const Downloader&) = delete;
+  Downloader& operator=(const Downloader&) = delete;
+
+  /// Starts the run at the current URL; the done notification is named notificationName.
+  void startDownload(const std::string& notificationName);
+  /// The Cancel button's action.
+  void stopDownLoad();
+  void sendDoneNotfication(bool success);
+  /// Deletes the files of every ended run and the private temporary directory.
+  void cleanupTempFiles();
+
+  /// Resets the index to 0 and empties the list handed out by the last run.
+  void setUrlStrings(std::vector<std::string> urls);
+  const std::vector<std::string>& urlStrings() const { return urlStrings_; }
+  void setIgnoreFailures(bool value) { ignoreFailures_ = value; }
+  bool ignoreFailures() const { return ignoreFailures_; }
+  void setSilent(bool value) { silent_ = value; }
+  bool silent() const { return silent_; }
+  void setLocalizedPleaseWait(std::string text) { localizedPleaseWait_.set(std::move(text)); }
+  void setLocalizedCancel(std::string text) { localizedCancel_.set(std::move(text)); }
+  void setRuntimeArgs(std::vector<std::string> args) { runtimeArgs_ = std::move(args); }
+  const std::vector<std::string>& runtimeArgs() const { return runtimeArgs_; }
+  /// The error of the most recent failed URL; never cleared.
+  const std::optional<platform::UrlError>& lastError() const { return lastError_; }
+
+  platform::Observable<double>& currentProgressPercent() { return currentProgressPercent_; }
+  platform::Observable<std::string>& localizedPleaseWait() { return localizedPleaseWait_; }
+  platform::Observable<std::string>& localizedCancel() { return localizedCancel_; }
+
+ private:
+  // UrlDownloadDelegate
+  void willSendRequest(platform::UrlDownload&, const std::string& newUrl,
+                       const platform::UrlResponse* redirectResponse) override;
+  void didReceiveResponse(platform::UrlDownload&, const platform::UrlResponse& response) override;
+  bool shouldDecodeSourceDataOfMIMEType(platform::UrlDownload&, const std::string& mimeType) override;
+  void decideDestinationWithSuggestedFilename(platform::UrlDownload&, const std::string& filename) override;
+  void didCreateDestination(platform::UrlDownload&, const std::string& path) override;
+  void didReceiveDataOfLength(platform::UrlDownload&, std::uint32_t length) override;
+  void downloadDidFinish(platform::UrlDownload&) override;
+  void didFailWithError(platform::UrlDownload&, const platform::UrlError& error) override;
+
+  void resetProgress();
+  void doingDownload(bool active);
+
+  platform::NotificationQueue& queue_;
+  ui::Presenter& presenter_;
+  std::int64_t bytesReceived_ = 0;
+  std::int64_t expectedBytes_ = 0;
+  platform::Observable<double> currentProgressPercent_{0.0};
+  int currentUrlIndex_ = 0;
+  std::vector<std::string> urlStrings_;
+  std::vector<std::string> runtimeArgs_;
+  std::unique_ptr<platform::UrlDownload> urlDownload_;
+  std::optional<platform::UrlResponse> urlResponse_;
+  PathList resultPaths_ = std::make_shared<std::vector<std::string>>();
+  std::vector<std::string> cleanupPaths_;
+  std::optional<platform::UrlError> lastError_;
+  bool ignoreFailures_ = false;
+  bool silent_ = false;
+  std::string notificationName_;
+  platform::Observable<std::string> localizedPleaseWait_;
+  platform::Observable<std::string> localizedCancel_;
+};
+
+}  // namespace download

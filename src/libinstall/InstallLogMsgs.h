@@ -1,0 +1,31 @@
+#pragma once
+// One function per install event: each fixes its text and severity, so callers never
+// pass a format. String arguments are NUL-terminated UTF-8 and are never used as formats.
+
+namespace install {
+
+extern const char* const sAllowDownloadFlagMsg;
+
+void logApplicationBegin(const char* name, const char* version, const char* os, const char* arch);
+void logApplicationEnd(bool success, const char* name, int exitCode);
+void logRuntimeInstalled(int major, int minor, int bugfix, int build, const char* location);
+void logRuntimeNotInstalled();
+void logImmediateUpdateDisabled();
+void logSubprocessBegin(const char* commandLine);
+void logSubprocessSuccess(const char* name);
+void logSubprocessFailure(const char* name, int status);
+void logDownloadBegin(const char* kind, const char* url);
+void logDownloadDest(const char* path);
+void logDownloadSuccess();
+void logDownloadFailure(const char* reason);
+void logDownloadCancel();
+void logSigValid(const char* kind);
+void logSigInvalid(const char* kind);
+void logCouldNotLocateAppDir(const char* path);
+void logMissingAllowDownloadFlag();
+void logCertChainBegin();
+void logCertRevocationFound();
+void logCertChainSuccess();
+void logCertChainFailure();
+
+}  // namespace install

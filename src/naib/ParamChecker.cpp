@@ -1,0 +1,27 @@
+#include "naib/ParamChecker.h"
+
+namespace naib {
+
+ParamChecker::ParamChecker(const std::vector<std::string>& argv) {
+  // Argument 0, the program path, is never examined; "-psn…" is the process serial number
+  // that a desktop launch adds.
+  for (std::size_t i = 1; i < argv.size(); ++i)
+    if (argv[i].rfind("-psn", 0) != 0) origArgs_.push_back(argv[i]);
+}
+
+std::uint32_t ParamChecker::GetOrigArgCount() { return static_cast<std::uint32_t>(origArgs_.size()); }
+
+const char* ParamChecker::GetOrigUtf8Arg(unsigned index) { return origArgs_.at(index).c_str(); }
+
+void ParamChecker::PutValidatedUtf8Arg(const char* arg, bool /*isValue*/) {
+  if (!paramArray_) paramArray_.emplace();
+  paramArray_->emplace_back(arg);
+}
+
+void ParamChecker::PutRuntimeInstallerUtf8Path(const char* path) { runtimeInstallerPath_ = path; }
+
+const std::vector<std::string>* ParamChecker::ParamArray() const {
+  return paramArray_ ? &*paramArray_ : nullptr;
+}
+
+}  // namespace naib

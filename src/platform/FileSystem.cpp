@@ -1,0 +1,56 @@
+#include "platform/FileSystem.h"
+
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <system_error>
+
+namespace platform {
+
+bool fileExists(const std::string& path) {
+  struct stat st;
+  return ::stat(path.c_str(), &st) == 0;
+}
+
+bool fileExists(const std::string& path, bool& isDirectory) {
+  struct stat st;
+  if (::stat(path.c_str(), &st) != 0) return false;
+  isDirectory = S_ISDIR(st.st_mode);
+  return true;
+}
+
+std::optional<unsigned> posixPermissions(const std::string& path) {
+  struct stat st;
+  if (::stat(path.c_str(), &st) != 0) return std::nullopt;
+  return static_cast<unsigned>(st.st_mode & 07777);
+}
+
+bool setPosixPermissions(const std::string& path, unsigned mode) {
+  return ::chmod(path.c_str(), static_cast<mode_t>(mode & 07777)) == 0;
+}
+
+bool removeItem(const std::string& path) {
+  std::error_code ec;
+  return std::filesystem::remove_all(path, ec) != static_cast<std::uintmax_t>(-1) && !ec;
+}
+
+std::string resolveSymlinks(const std::string& path) {
+  std::error_code ec;
+  auto resolved = std::filesystem::canonical(path, ec);
+  return ec ? path : resolved.string();
+}
+
+std::string appendPathComponent(const std::string& base, const std::string& component) {
+  if (base.empty()) return component;
+  if (base.back() == '/') return base + component;
+  return base + "/" + component;
+}
+
+std::string lastPathComponent(const std::string& path) {
+  std::size_t end = path.find_last_not_of('/');
+  if (end == std::string::npos) return path.empty() ? path : "/";
+  std::size_t start = path.find_last_of('/', end);
+  return path.substr(start == std::string::npos ? 0 : start + 1, end - (start == std::string::npos ? 0 : start + 1) + 1);
+}
+
+}  // namespace platform

@@ -1,0 +1,17 @@
+#pragma once
+// The process's private temporary directory and the user's home directory.
+
+#include <string>
+
+namespace platform {
+
+/// The process's private temporary directory: made on first call with mkdtemp under
+/// $TMPDIR (else /tmp), mode 0700. Empty when it cannot be made.
+std::string temporaryDirectory();
+/// Removes the directory made by temporaryDirectory() with whatever is left in it; a later
+/// temporaryDirectory() makes a new one.
+void removeTemporaryDirectory();
+/// $HOME, else the password database's entry for the user; empty when neither is known.
+std::string homeDirectory();
+
+}  // namespace platform

@@ -1,0 +1,100 @@
+#pragma once
+// One URL transfer into a file, reported to a delegate on the run loop: the stand-in for
+// the platform's URL download object. libcurl stays behind this header.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace platform {
+
+inline constexpr const char kNSURLErrorDomain[] = "NSURLErrorDomain";
+
+/// The URL loading system's public error codes that transfers report.
+enum UrlErrorCode : long {
+  kUrlErrorCancelled = -999,
+  kUrlErrorBadURL = -1000,
+  kUrlErrorTimedOut = -1001,
+  kUrlErrorCannotFindHost = -1003,
+  kUrlErrorCannotConnectToHost = -1004,
+  kUrlErrorNetworkConnectionLost = -1005,
+  kUrlErrorHTTPTooManyRedirects = -1007,
+  kUrlErrorBadServerResponse = -1011,
+  kUrlErrorFileDoesNotExist = -1100,
+  kUrlErrorDataLengthExceedsMaximum = -1103,
+  kUrlErrorCannotCreateFile = -3000,
+  kUrlErrorCannotWriteToFile = -3003,
+};
+
+struct UrlError {
+  std::string domain;  ///< kNSURLErrorDomain for every error of this layer
+  long code = 0;
+  std::string localizedDescription;
+  std::string failingUrlString;
+};
+
+struct UrlResponse {
+  std::string url;                      ///< the URL that answered (after redirects)
+  long statusCode = 0;
+  std::int64_t expectedContentLength = -1;  ///< -1 when unknown
+  std::string mimeType;                 ///< Content-Type without parameters
+  std::string suggestedFilename;        ///< last path component of the URL, never empty
+};
+
+class UrlDownload;
+
+/// Callbacks of one transfer, all on the run loop, in this order: willSendRequest for each
+/// redirect, didReceiveResponse, shouldDecodeSourceDataOfMIMEType,
+/// decideDestinationWithSuggestedFilename, didCreateDestination, didReceiveDataOfLength
+/// (any number of times), then exactly one of downloadDidFinish or didFailWithError. A
+/// failure may come at any point. The delegate may destroy the UrlDownload inside the last
+/// two; no callback follows cancel().
+class UrlDownloadDelegate {
+ public:
+  virtual void willSendRequest(UrlDownload& download, const std::string& newUrl,
+                               const UrlResponse* redirectResponse) = 0;
+  virtual void didReceiveResponse(UrlDownload& download, const UrlResponse& response) = 0;
+  virtual bool shouldDecodeSourceDataOfMIMEType(UrlDownload& download, const std::string& mimeType) = 0;
+  /// Must call download.setDestination() before returning.
+  virtual void decideDestinationWithSuggestedFilename(UrlDownload& download,
+                                                      const std::string& filename) = 0;
+  virtual void didCreateDestination(UrlDownload& download, const std::string& path) = 0;
+  virtual void didReceiveDataOfLength(UrlDownload& download, std::uint32_t length) = 0;
+  virtual void downloadDidFinish(UrlDownload& download) = 0;
+  virtual void didFailWithError(UrlDownload& download, const UrlError& error) = 0;
+
+ protected:
+  ~UrlDownloadDelegate() = default;
+};
+
+struct UrlDownloadOptions {
+  double timeoutSeconds = 30.0;  ///< connect timeout, and the longest time without data
+  std::int64_t maxBytes = std::int64_t{4} << 30;  ///< cap on bytes written (decoded), -1103 past it
+};
+
+class UrlDownload {
+ public:
+  /// Starts fetching url asynchronously on the run loop. Returns nullptr, and calls no
+  /// delegate method, when url is not an absolute http or https URL or no transfer can be
+  /// made for it.
+  static std::unique_ptr<UrlDownload> start(const std::string& url, UrlDownloadDelegate& delegate,
+                                            const UrlDownloadOptions& options = {});
+  ~UrlDownload();
+  UrlDownload(const UrlDownload&) = delete;
+  UrlDownload& operator=(const UrlDownload&) = delete;
+
+  /// Only inside decideDestinationWithSuggestedFilename. Without allowOverwrite an
+  /// existing file stays untouched: the file is created as path, else path-1, path-2, …
+  void setDestination(const std::string& path, bool allowOverwrite);
+
+  /// Stops the transfer; no delegate method is called afterwards. The file stays.
+  void cancel();
+
+  struct Impl;
+
+ private:
+  explicit UrlDownload(std::unique_ptr<Impl> impl);
+  std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace platform
