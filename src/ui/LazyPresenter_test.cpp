@@ -1,55 +1,18 @@
 #include "ui/LazyPresenter.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
 
 #include "ui/testing/RecordingPresenter.h"
+#include "ui/testing/RedirectedFd.h"
 
 namespace ui {
 namespace {
 
 using Calls = std::vector<std::string>;
-
-bool gtkIsMapped() {
-  std::ifstream maps("/proc/self/maps");
-  std::stringstream text;
-  text << maps.rdbuf();
-  return text.str().find("libgtk-3") != std::string::npos;
-}
-
-// Points a standard stream at a pipe for the life of the object.
-class RedirectedFd {
- public:
-  explicit RedirectedFd(int target) : target_(target), saved_(dup(target)) {
-    if (pipe(fds_) != 0) return;
-    fcntl(fds_[0], F_SETFL, O_NONBLOCK);
-    dup2(target == 0 ? fds_[0] : fds_[1], target);
-  }
-  ~RedirectedFd() {
-    dup2(saved_, target_);
-    close(saved_);
-    close(fds_[0]);
-    close(fds_[1]);
-  }
-  std::string read() {
-    std::string out;
-    char buffer[1024];
-    ssize_t n;
-    while ((n = ::read(fds_[0], buffer, sizeof buffer)) > 0) out.append(buffer, n);
-    return out;
-  }
-
- private:
-  int target_;
-  int saved_;
-  int fds_[2] = {-1, -1};
-};
+using testing::gtkIsMapped;
+using testing::RedirectedFd;
 
 struct Choice {
   int chosen = 0;

@@ -45,15 +45,15 @@ TerminalPresenter::TerminalPresenter(int outFd, int inFd) : outFd_(outFd), inFd_
 TerminalPresenter::~TerminalPresenter() { closeProgress(); }
 
 void TerminalPresenter::bindProgress(ProgressBinding binding) {
-  if (showing_) stopFollowing();
+  follower_.reset();
   binding_ = std::move(binding);
-  if (showing_) followBinding();
+  if (showing_) follower_ = std::make_unique<ProgressFollower>(binding_, [this] { redraw(false); });
 }
 
 void TerminalPresenter::showProgress() {
   if (showing_) return;
   showing_ = true;
-  followBinding();
+  follower_ = std::make_unique<ProgressFollower>(binding_, [this] { redraw(false); });
   interrupt_ = std::make_unique<platform::InterruptWatch>([this] {
     // A disabled Cancel button ignores clicks; Ctrl-C is that button.
     if (cancelEnabled_ && binding_.onCancel) binding_.onCancel();
@@ -65,7 +65,7 @@ void TerminalPresenter::closeProgress() {
   if (!showing_) return;
   showing_ = false;
   interrupt_.reset();
-  stopFollowing();
+  follower_.reset();
   if (!drawnLine_.empty()) write(std::string("\r") + kClearToEndOfLine);
   drawnLine_.clear();
 }
@@ -81,27 +81,6 @@ int TerminalPresenter::runErrorDialog(const std::string& title, const std::vecto
                                       const std::string& okText) {
   printModal(title, renderRuns(runs), okText);
   return 1;
-}
-
-void TerminalPresenter::followBinding() {
-  auto follow = [this](auto* observable) {
-    if (observable) tokens_.push_back(observable->subscribe([this](const auto&) { redraw(false); }));
-  };
-  follow(binding_.title);
-  follow(binding_.pleaseWait);
-  follow(binding_.percent);
-}
-
-void TerminalPresenter::stopFollowing() {
-  // Tokens were taken in this order by followBinding.
-  std::size_t i = 0;
-  auto drop = [this, &i](auto* observable) {
-    if (observable && i < tokens_.size()) observable->unsubscribe(tokens_[i++]);
-  };
-  drop(binding_.title);
-  drop(binding_.pleaseWait);
-  drop(binding_.percent);
-  tokens_.clear();
 }
 
 void TerminalPresenter::redraw(bool force) {

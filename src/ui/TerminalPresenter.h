@@ -9,6 +9,7 @@
 
 #include "platform/Signals.h"
 #include "ui/Presenter.h"
+#include "ui/ProgressFollower.h"
 
 namespace ui {
 
@@ -34,8 +35,6 @@ class TerminalPresenter : public Presenter {
                      const std::string& okText) override;
 
  private:
-  void followBinding();
-  void stopFollowing();
   void redraw(bool force);
   void endProgressLine();
   void printModal(const std::string& title, const std::string& message,
@@ -47,7 +46,7 @@ class TerminalPresenter : public Presenter {
   ProgressBinding binding_;
   bool showing_ = false;
   bool cancelEnabled_ = true;
-  std::vector<unsigned> tokens_;
+  std::unique_ptr<ProgressFollower> follower_;
   std::unique_ptr<platform::InterruptWatch> interrupt_;
   std::string drawnLine_;
   std::chrono::steady_clock::time_point drawnAt_;
