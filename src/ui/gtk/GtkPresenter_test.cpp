@@ -148,6 +148,7 @@ TEST_F(GtkPresenterTest, AlertShowsItsMessageLiterallyUntilItsButtonIsPressed) {
     usedMarkup = gtk_label_get_use_markup(label);
     auto* ok = GTK_BUTTON(child(GTK_WIDGET(window), "okButton"));
     EXPECT_STREQ(gtk_button_get_label(ok), "Aceptar");
+    EXPECT_EQ(gtk_window_get_focus(window), GTK_WIDGET(ok)) << "Enter dismisses the alert";
     gtk_button_clicked(ok);
   });
   presenter_->runAlert("Install Sample", "<b>not bold</b> & <a href='x'>y</a>", "Aceptar");
