@@ -14,7 +14,9 @@ namespace {
 
 using messages::LocalizedStrings;
 
-std::string message(int index) { return LocalizedStrings::getEmbeddedMessage(index).value_or(""); }
+std::string message(int index) {
+  return LocalizedStrings::getEmbeddedMessage(index).value_or("");
+}
 
 const std::string kAppName = "Install Sample";
 

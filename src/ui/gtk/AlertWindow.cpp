@@ -24,7 +24,9 @@ void AlertWindow::run() {
   gtk_widget_hide(window_.get());
 }
 
-void AlertWindow::onButton(GtkButton*, gpointer self) { static_cast<AlertWindow*>(self)->modal_.stop(1); }
+void AlertWindow::onButton(GtkButton*, gpointer self) {
+  static_cast<AlertWindow*>(self)->modal_.stop(1);
+}
 
 gboolean AlertWindow::onDelete(GtkWidget*, GdkEvent*, gpointer self) {
   static_cast<AlertWindow*>(self)->modal_.stop(0);
