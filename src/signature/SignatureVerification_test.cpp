@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <sstream>
 
+#include "download/Downloader.h"
 #include "libinstall/LibInstall.h"
 #include "platform/RunLoop.h"
 
@@ -359,6 +360,37 @@ TEST_F(RevocationTest, AChainWithoutUrlsIsValidWithoutDownloadAfterTheCallReturn
   EXPECT_FALSE(v.deliveredDuringCall);
   EXPECT_TRUE(verifier.startedFetchingCrls());
   EXPECT_EQ(verifier.crlPaths(), nullptr);
+}
+
+TEST_F(RevocationTest, ADoneNotificationThatIsNoAnswerIsIgnored) {
+  auto files = std::make_shared<std::vector<std::string>>(1, pki("crl-intermediate.der"));
+  platform::Notification done{
+      download::kCrlDownloadDone,
+      nullptr,
+      {{download::kDownloaderKeySuccess, true}, {download::kDownloaderKeyFiles, PathList(files)}}};
+  int verdicts = 0;
+  int tag = 0;
+  center_.addObserver(&tag, kSignatureVerifyDone,
+                      [&](const platform::Notification&) { ++verdicts; });
+  {
+    SignatureVerification verifier(center_, queue_);
+    // Before the verification started: nothing to answer.
+    center_.post(done);
+    platform::runMainLoopUntil([&] { return queue_.pending() == 0; }, 500);
+    EXPECT_EQ(verdicts, 0);
+    EXPECT_EQ(verifier.crlPaths(), nullptr);
+    // After the verdict: a late run of someone else's download posts no second one.
+    run(verifier, pki("data.bin"), pki("sig-revoked.der"));
+    ASSERT_EQ(verdicts, 1);
+    center_.post(done);
+    platform::runMainLoopUntil([&] { return queue_.pending() == 0; }, 500);
+    EXPECT_EQ(verdicts, 1);
+  }
+  // A destroyed verifier is no longer an observer.
+  center_.post(done);
+  platform::runMainLoopUntil([&] { return queue_.pending() == 0; }, 500);
+  EXPECT_EQ(verdicts, 1);
+  center_.removeObserver(&tag);
 }
 
 }  // namespace
