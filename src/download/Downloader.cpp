@@ -8,8 +8,6 @@
 namespace download {
 namespace {
 
-using platform::DebugTrace;
-
 // The percentage first moves once more than this many bytes of a URL have arrived.
 constexpr std::int64_t kProgressThresholdBytes = 16384;
 

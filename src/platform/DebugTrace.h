@@ -1,10 +1,6 @@
 #pragma once
-// The developer trace hook: callers hand it their trace and warning texts with the values
-// named, and it has no effect. Keeping the calls keeps the texts with the code they explain.
+// The developer trace: takes a printf-style format and its arguments and writes nothing.
+// Warnings that must never reach the user or the install log go here.
 
-namespace platform {
-
-/// Takes a printf-style format and its arguments and does nothing: no output, no effect.
-inline void DebugTrace(const char* /*format*/, ...) {}
-
-}  // namespace platform
+/// Accepts any format and arguments; has no effect.
+void DebugTrace(const char* format, ...);
