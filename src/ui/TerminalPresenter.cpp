@@ -42,7 +42,9 @@ std::string progressLine(const std::string& title, double percent, const std::st
 
 TerminalPresenter::TerminalPresenter(int outFd, int inFd) : outFd_(outFd), inFd_(inFd) {}
 
-TerminalPresenter::~TerminalPresenter() { closeProgress(); }
+TerminalPresenter::~TerminalPresenter() {
+  closeProgress();
+}
 
 void TerminalPresenter::bindProgress(ProgressBinding binding) {
   follower_.reset();
@@ -70,7 +72,9 @@ void TerminalPresenter::closeProgress() {
   drawnLine_.clear();
 }
 
-void TerminalPresenter::setCancelEnabled(bool enabled) { cancelEnabled_ = enabled; }
+void TerminalPresenter::setCancelEnabled(bool enabled) {
+  cancelEnabled_ = enabled;
+}
 
 void TerminalPresenter::runAlert(const std::string& title, const std::string& message,
                                  const std::string& buttonLabel) {
@@ -85,10 +89,9 @@ int TerminalPresenter::runErrorDialog(const std::string& title, const std::vecto
 
 void TerminalPresenter::redraw(bool force) {
   if (!showing_ || !isatty(outFd_)) return;
-  const std::string line =
-      progressLine(binding_.title ? binding_.title->get() : "",
-                   binding_.percent ? binding_.percent->get() : 0.0,
-                   binding_.pleaseWait ? binding_.pleaseWait->get() : "", kBarWidth);
+  const std::string line = progressLine(
+      binding_.title ? binding_.title->get() : "", binding_.percent ? binding_.percent->get() : 0.0,
+      binding_.pleaseWait ? binding_.pleaseWait->get() : "", kBarWidth);
   const auto now = std::chrono::steady_clock::now();
   if (line == drawnLine_) return;
   if (!force && !drawnLine_.empty() && now - drawnAt_ < kRedrawInterval) return;
