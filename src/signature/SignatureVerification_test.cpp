@@ -113,6 +113,8 @@ class SignatureVerificationTest : public testing::Test {
   std::string lastError_;
 };
 
+// No downloader is set here: the chain's CRLs cannot be fetched, which, like a failed
+// download, lets the check pass rather than leaving the verification without a verdict.
 TEST_F(SignatureVerificationTest, GoodSignatureIsValidAndCapturesTheChainRootFirst) {
   LogCapture log;
   const Verdict v = run(pki("data.bin"), pki("sig-good.der"));
@@ -489,6 +491,15 @@ TEST_F(CrlDownloadTest, ARevokedSignerIsRejectedAfterTheDownload) {
   auto requests = server_->requests();
   std::sort(requests.begin(), requests.end());
   EXPECT_EQ(requests, (std::vector<std::string>{"GET /intermediate.crl", "GET /root.crl"}));
+}
+
+TEST_F(CrlDownloadTest, AChainWithoutUrlsDownloadsNothing) {
+  const Result r = verifyWithDownloads(pki("sig-nodp.der"));
+  EXPECT_EQ(r.verdict.count, 1);
+  EXPECT_TRUE(r.verdict.valid);
+  EXPECT_FALSE(r.verdict.deliveredDuringCall);
+  EXPECT_EQ(r.log, std::vector<std::string>{"Detached signature verified"});
+  EXPECT_TRUE(server_->requests().empty());
 }
 
 TEST_F(CrlDownloadTest, AnExpiredListLetsTheSignaturePass) {
