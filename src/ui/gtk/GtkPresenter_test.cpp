@@ -101,6 +101,9 @@ class GtkPresenterTest : public ::testing::Test {
   void SetUp() override {
     presenter_ = loadPresenter();
     ASSERT_NE(presenter_, nullptr) << "the module must load and GTK initialise";
+    // A window that opens "without error" logs no GTK warning or critical either.
+    g_log_set_always_fatal(static_cast<GLogLevelFlags>(G_LOG_FATAL_MASK | G_LOG_LEVEL_CRITICAL |
+                                                       G_LOG_LEVEL_WARNING));
   }
   Model model_;  // outlives the presenter, as the model outlives its windows
   std::unique_ptr<Presenter> presenter_;
