@@ -33,8 +33,9 @@ class Downloader : private platform::UrlDownloadDelegate {
   Downloader& operator=(const Downloader&) = delete;
 
   /// Starts the run at the current URL; the done notification is named notificationName.
+  /// With no URL left to fetch the run ends at once (success as ignoreFailures).
   void startDownload(const std::string& notificationName);
-  /// The Cancel button's action.
+  /// The Cancel button's action; ignored when no run is in progress.
   void stopDownLoad();
   void sendDoneNotfication(bool success);
   /// Deletes the files of every ended run and the private temporary directory.
@@ -63,8 +64,10 @@ class Downloader : private platform::UrlDownloadDelegate {
   void willSendRequest(platform::UrlDownload&, const std::string& newUrl,
                        const platform::UrlResponse* redirectResponse) override;
   void didReceiveResponse(platform::UrlDownload&, const platform::UrlResponse& response) override;
-  bool shouldDecodeSourceDataOfMIMEType(platform::UrlDownload&, const std::string& mimeType) override;
-  void decideDestinationWithSuggestedFilename(platform::UrlDownload&, const std::string& filename) override;
+  bool shouldDecodeSourceDataOfMIMEType(platform::UrlDownload&,
+                                        const std::string& mimeType) override;
+  void decideDestinationWithSuggestedFilename(platform::UrlDownload&,
+                                              const std::string& filename) override;
   void didCreateDestination(platform::UrlDownload&, const std::string& path) override;
   void didReceiveDataOfLength(platform::UrlDownload&, std::uint32_t length) override;
   void downloadDidFinish(platform::UrlDownload&) override;
@@ -72,6 +75,9 @@ class Downloader : private platform::UrlDownloadDelegate {
 
   void resetProgress();
   void doingDownload(bool active);
+  /// After a URL ended: starts the next one when success allows and one is left, else ends
+  /// the run with success.
+  void continueOrEnd(bool success);
 
   platform::NotificationQueue& queue_;
   ui::Presenter& presenter_;
@@ -88,6 +94,7 @@ class Downloader : private platform::UrlDownloadDelegate {
   std::optional<platform::UrlError> lastError_;
   bool ignoreFailures_ = false;
   bool silent_ = false;
+  bool active_ = false;  ///< between doingDownload(true) and the end of the run
   std::string notificationName_;
   platform::Observable<std::string> localizedPleaseWait_;
   platform::Observable<std::string> localizedCancel_;

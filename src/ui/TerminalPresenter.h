@@ -49,12 +49,15 @@ class TerminalPresenter : public Presenter {
   std::unique_ptr<ProgressFollower> follower_;
   std::unique_ptr<platform::InterruptWatch> interrupt_;
   std::string drawnLine_;
+  std::string drawnTexts_;  ///< title and please-wait text of drawnLine_
   std::chrono::steady_clock::time_point drawnAt_;
 };
 
 /// The progress line: title, a bar of barWidth cells and the percentage, then the
-/// please-wait text. percent is clamped to 0..100 (a NaN counts as 0).
+/// please-wait text. percent is clamped to 0..100 (a NaN counts as 0). When columns is
+/// positive the line stays narrower than columns: the please-wait text goes first, then
+/// the title is shortened.
 std::string progressLine(const std::string& title, double percent, const std::string& pleaseWait,
-                         int barWidth);
+                         int barWidth, int columns = 0);
 
 }  // namespace ui
