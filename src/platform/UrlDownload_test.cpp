@@ -133,6 +133,7 @@ class UrlDownloadTest : public ::testing::Test {
     "/missing": {"status": 404},
     "/gone": {"status": 410},
     "/broken": {"status": 500},
+    "/choices": {"status": 300},
     "/reset": {"bytes": 400000, "fault": "reset", "after": 100000},
     "/stall": {"bytes": 40000, "fault": "stall", "after": 20000},
     "/short": {"bytes": 5000, "fault": "short"},
@@ -213,6 +214,7 @@ TEST_F(UrlDownloadTest, ErrorStatusesFailBeforeAnyResponseOrFile) {
   for (auto [path, code] : {std::pair{"/missing", kUrlErrorFileDoesNotExist},
                             std::pair{"/gone", kUrlErrorFileDoesNotExist},
                             std::pair{"/crl/any/where.crl", kUrlErrorFileDoesNotExist},
+                            std::pair{"/choices", kUrlErrorBadServerResponse},
                             std::pair{"/broken", kUrlErrorBadServerResponse}}) {
     rec_ = Recorder{};
     rec_.directory = dir_;
