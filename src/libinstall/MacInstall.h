@@ -4,6 +4,7 @@
 #include <cstdarg>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "libinstall/LibInstall.h"
@@ -19,17 +20,33 @@ int platform_installLog(severity_t severity, const char* format, va_list args)
 /// network and system Library directories, in that order; nullopt when none.
 std::optional<std::string> getRuntimeLocation();
 
+/// 0 and info filled with the version of the framework getRuntimeLocation() finds; -3, info
+/// untouched, when there is none or its version cannot be read.
 int platform_getRuntimeVersion(RuntimeVersionInfo& info);
 
-/// 0 and info filled when the bundle at bundlePath has a four-number CFBundleVersion.
+/// 0 and info filled when the bundle at bundlePath (UTF-8) has a four-number
+/// CFBundleVersion; -3, info untouched, otherwise (a null path included).
 int platform_getFileVersion(const char* bundlePath, RuntimeVersionInfo& info);
+
+/// Reads "integer . integer . integer . integer" from the start of text with scanInt and
+/// scanString (NumberScanning.h): white space may stand before each item, text after the
+/// fourth integer is ignored. True and info filled when all seven steps succeed; false,
+/// info untouched, otherwise.
+bool scanRuntimeVersion(std::string_view text, RuntimeVersionInfo& info);
 
 /// Runs the runtime's Application Installer with args and waits: its exit status; 3 when no
 /// runtime is found, 5 when the installer or its executable is missing or cannot start.
 int runAppInstaller(const std::vector<std::string>& args);
 
+/// Fills all five fields: macOS on x86, with the system version read once per process.
 void platform_getPlatformInfo(PlatformInfo& info);
+
+/// The configuration value for key: 0 for every key, as this platform has no
+/// configuration store.
 int platform_getConfigurationValue(const char* key);
+
+/// True when anything (file or directory) exists at "Halvex/Orvel/updateDisabled" in the
+/// user's own application-support directory.
 bool platform_updateDisabledFileExists();
 
 }  // namespace install

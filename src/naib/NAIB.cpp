@@ -14,7 +14,9 @@ constexpr const char* kUsage =
     "-allowDownload }";
 
 // Whole-string, byte-for-byte comparison: "-Silent" or "-silent " is no option.
-bool is(const char* arg, const char* option) { return std::strcmp(arg, option) == 0; }
+bool is(const char* arg, const char* option) {
+  return std::strcmp(arg, option) == 0;
+}
 
 void printLine(const char* text) {
   std::fputs(text, stdout);
@@ -88,6 +90,8 @@ bool ParamCheckerCore::CheckParams(bool& allowDownload, bool& silent, NAIBErrorC
   return true;
 }
 
-void ParamCheckerCore::PrintNeedsAllowDownloadFlag() { printLine(install::sAllowDownloadFlagMsg); }
+void ParamCheckerCore::PrintNeedsAllowDownloadFlag() {
+  printLine(install::sAllowDownloadFlagMsg);
+}
 
 }  // namespace naib

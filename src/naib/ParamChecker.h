@@ -1,7 +1,6 @@
 #pragma once
 // The checker over the process's own argument vector.
 
-#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -17,6 +16,7 @@ class ParamChecker : public ParamCheckerCore {
   explicit ParamChecker(const std::vector<std::string>& argv);
 
   std::uint32_t GetOrigArgCount() override;
+  /// The kept argument at index, valid while the checker lives; nullptr past the end.
   const char* GetOrigUtf8Arg(unsigned index) override;
   void PutValidatedUtf8Arg(const char* arg, bool isValue) override;
   void PutRuntimeInstallerUtf8Path(const char* path) override;

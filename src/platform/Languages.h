@@ -11,4 +11,8 @@ namespace platform {
 /// their script); "C", "POSIX" and empty entries skipped. Most preferred first.
 std::vector<std::string> preferredLanguages();
 
+/// One locale entry ("zh_TW.UTF-8@radical") in canonical form ("zh-Hant-TW"); "" for the
+/// entries that name no language ("C", "POSIX", "", "C.UTF-8").
+std::string canonicalLanguageIdentifier(const std::string& entry);
+
 }  // namespace platform

@@ -25,7 +25,9 @@ TEST(NotificationQueue, CoalescesOnNameAndSenderKeepingTheLatest) {
   NotificationQueue queue(center);
   int a = 0, b = 0;
   std::vector<int> seen;
-  auto record = [&](const Notification& n) { seen.push_back(std::any_cast<int>(n.userInfo.at("k"))); };
+  auto record = [&](const Notification& n) {
+    seen.push_back(std::any_cast<int>(n.userInfo.at("k")));
+  };
   center.addObserver(&seen, "X", record);
   center.addObserver(&seen, "Y", record);
   queue.enqueue({"X", &a, {{"k", 1}}});

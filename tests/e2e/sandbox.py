@@ -1,0 +1,402 @@
+"""Runs the real program inside a bubblewrap sandbox and records what it does.
+
+A World is a scratch directory that holds everything one scenario's program sees beside
+the read-only system folders: the Library domains, a home, a temporary directory, the
+installed bundle and whatever executables the scenario puts there. World.run() starts a
+program inside bwrap with a controlled environment, a datagram socket of the harness
+bound at /dev/log and a time limit, and returns a Result: exit status, standard output and
+error, the system-log lines with their priorities, and the files left in $TMPDIR.
+
+Paths given to a World are the paths the sandboxed program sees ("/Library/...");
+World.host() maps them to the scratch directory.
+"""
+
+import os
+import plistlib
+import re
+import select
+import shutil
+import signal
+import socket
+import subprocess
+import tempfile
+import threading
+from typing import Dict, List, NamedTuple, Optional, Sequence
+
+# Directories of the scenario, as the program sees them. Each is a directory of the world
+# bound read-write at the same path inside the sandbox.
+SCENARIO_DIRS = ("/Library", "/Network/Library", "/System/Library", "/Applications",
+                 "/home/user", "/tmp", "/run/records")
+HOME = "/home/user"
+TMPDIR = "/tmp"
+RECORDS = "/run/records"
+BUNDLE_NAME = "Install Sample"
+PACKAGE_NAME = "Sample"
+FRAMEWORK = "Frameworks/Halvex Orvel.framework"
+APP_INSTALLER = "Versions/1.0/Halvex Orvel Application Installer.app"
+
+# Severities as the system log numbers them.
+LOG_ERR, LOG_WARNING, LOG_NOTICE, LOG_DEBUG = 3, 4, 5, 7
+LOG_USER = 1
+
+_DEFAULT_TIMEOUT = 30.0
+
+
+def _env_file() -> Dict[str, str]:
+    """NAME=value lines of the file named by NAIB_E2E_ENV (written by the build)."""
+    path = os.environ.get("NAIB_E2E_ENV")
+    values: Dict[str, str] = {}
+    if path and os.path.exists(path):
+        with open(path, encoding="utf-8") as f:
+            for line in f:
+                name, sep, value = line.rstrip("\n").partition("=")
+                if sep:
+                    values[name] = value
+    return values
+
+
+def build_output(name: str) -> str:
+    """Path of a build output named in the environment (NAIB_PROGRAM, NAIB_LOGPROBE, ...),
+    else in the NAIB_E2E_ENV file; raises when neither names it."""
+    value = os.environ.get(name) or _env_file().get(name)
+    if not value:
+        raise RuntimeError(f"{name} is not set: run the suite through ctest, or set "
+                           f"{name} (or NAIB_E2E_ENV) by hand")
+    return value
+
+
+class LogLine(NamedTuple):
+    priority: int  # LOG_ERR ... LOG_DEBUG
+    facility: int  # LOG_USER unless the program opened the log itself
+    ident: str
+    text: str
+
+
+# glibc: "<PRI>Mmm dd hh:mm:ss ident[pid]: message", the [pid] only with LOG_PID.
+_SYSLOG_RE = re.compile(r"<(\d{1,3})>[A-Z][a-z]{2} [ \d]\d \d\d:\d\d:\d\d (.*?)(?:\[\d+\])?: (.*)",
+                        re.DOTALL)
+
+
+def parse_syslog(datagram: bytes) -> LogLine:
+    """Decodes one datagram that glibc's syslog wrote; raises ValueError otherwise."""
+    text = datagram.decode("utf-8", errors="surrogateescape")
+    m = _SYSLOG_RE.fullmatch(text)
+    if not m:
+        raise ValueError(f"not a syslog datagram: {text!r}")
+    pri = int(m.group(1))
+    return LogLine(pri & 7, pri >> 3, m.group(2), m.group(3).rstrip("\n"))
+
+
+class SyslogSocket:
+    """A datagram socket bound at a host path, read by a thread so that a program that
+    logs much never blocks on a full queue."""
+
+    def __init__(self, path: str):
+        self.path = path
+        self._sock = socket.socket(socket.AF_UNIX, socket.SOCK_DGRAM)
+        self._sock.bind(path)
+        self._lines: List[LogLine] = []
+        self._bad: List[bytes] = []
+        self._lock = threading.Lock()
+        self._stop = threading.Event()
+        self._thread = threading.Thread(target=self._read, daemon=True)
+        self._thread.start()
+
+    def _read(self) -> None:
+        while True:
+            ready, _, _ = select.select([self._sock], [], [], 0.05)
+            if not ready:
+                if self._stop.is_set():
+                    return
+                continue
+            data = self._sock.recv(65536)
+            with self._lock:
+                try:
+                    self._lines.append(parse_syslog(data))
+                except ValueError:
+                    self._bad.append(data)
+
+    def take(self) -> List[LogLine]:
+        """Every line received so far, in order, and forgets them. Datagrams a program sent
+        before it ended are all queued by then; the reader drains them first."""
+        self._stop.set()
+        self._thread.join()
+        with self._lock:
+            if self._bad:
+                raise AssertionError(f"undecodable syslog datagrams: {self._bad!r}")
+            lines, self._lines = self._lines, []
+        self._stop.clear()
+        self._thread = threading.Thread(target=self._read, daemon=True)
+        self._thread.start()
+        return lines
+
+    def close(self) -> None:
+        self._stop.set()
+        self._thread.join()
+        self._sock.close()
+
+
+class Result(NamedTuple):
+    # The program's exit status; 128 + n when signal n killed it (as bwrap reports it);
+    # -9 when the time limit killed the sandbox.
+    returncode: int
+    stdout: str
+    stderr: str
+    log: List[LogLine]
+    tmp_files: List[str]  # paths left under $TMPDIR, relative, directories end with "/"
+    timed_out: bool
+
+    @property
+    def log_pairs(self) -> List[tuple]:
+        """The system-log lines as (priority, text), in order."""
+        return [(line.priority, line.text) for line in self.log]
+
+
+class Helper:
+    """A process of the harness (a local HTTP server, say) that runs beside the sandbox.
+    It announces where it listens as the first line of its standard output,
+    "host:port" or "port"; the rest of its output is kept in `output`."""
+
+    def __init__(self, argv: Sequence[str], env: Optional[Dict[str, str]], timeout: float):
+        self.process = subprocess.Popen(list(argv), stdin=subprocess.DEVNULL,
+                                        stdout=subprocess.PIPE, env=env,
+                                        start_new_session=True)
+        self.output: List[str] = []
+        ready, _, _ = select.select([self.process.stdout], [], [], timeout)
+        first = self.process.stdout.readline().decode().strip() if ready else ""
+        if not first:
+            self.stop()
+            raise RuntimeError(f"helper {argv[0]} announced no address within {timeout}s")
+        self.address = first if ":" in first else f"127.0.0.1:{first}"
+        self._drain = threading.Thread(target=self._read_rest, daemon=True)
+        self._drain.start()
+
+    def _read_rest(self) -> None:
+        for raw in self.process.stdout:
+            self.output.append(raw.decode(errors="replace").rstrip("\n"))
+
+    @property
+    def url(self) -> str:
+        return f"http://{self.address}"
+
+    def stop(self) -> None:
+        if self.process.poll() is None:
+            os.killpg(self.process.pid, signal.SIGTERM)
+            try:
+                self.process.wait(5)
+            except subprocess.TimeoutExpired:
+                os.killpg(self.process.pid, signal.SIGKILL)
+                self.process.wait()
+        if self.process.stdout:
+            self.process.stdout.close()
+
+
+def _system_binds() -> List[str]:
+    """Read-only binds of the host's system folders, keeping merged-/usr symlinks."""
+    args = ["--ro-bind", "/usr", "/usr", "--ro-bind", "/etc", "/etc"]
+    for top in ("/bin", "/sbin", "/lib", "/lib32", "/lib64", "/libx32"):
+        if os.path.islink(top):
+            args += ["--symlink", os.readlink(top), top]
+        elif os.path.isdir(top):
+            args += ["--ro-bind", top, top]
+    return args
+
+
+class World:
+    """One scenario's sandbox. Use as a context manager; everything is removed on exit."""
+
+    def __init__(self, uid: int = 1000):
+        self.root = tempfile.mkdtemp(prefix="naib-e2e-")
+        self.uid = uid
+        for d in SCENARIO_DIRS:
+            os.makedirs(self.host(d))
+        self._syslog = SyslogSocket(os.path.join(self.root, "log.sock"))
+        self._helpers: List[Helper] = []
+
+    def __enter__(self) -> "World":
+        return self
+
+    def __exit__(self, *exc) -> None:
+        self.close()
+
+    def close(self) -> None:
+        for helper in self._helpers:
+            helper.stop()
+        self._syslog.close()
+        shutil.rmtree(self.root, ignore_errors=True)
+
+    # ---- the world's files -------------------------------------------------------------
+
+    def host(self, path: str) -> str:
+        """The host path of a path under one of the scenario directories."""
+        if not any(path == d or path.startswith(d + "/") for d in SCENARIO_DIRS):
+            raise ValueError(f"{path} is not under a scenario directory")
+        return os.path.join(self.root, path.lstrip("/"))
+
+    def write(self, path: str, content, mode: int = 0o644) -> str:
+        """Writes a file (str or bytes) at a sandbox path, making its directories."""
+        host = self.host(path)
+        os.makedirs(os.path.dirname(host), exist_ok=True)
+        with open(host, "wb") as f:
+            f.write(content.encode() if isinstance(content, str) else content)
+        os.chmod(host, mode)
+        return path
+
+    def write_plist(self, path: str, values: dict, binary: bool = False) -> str:
+        fmt = plistlib.FMT_BINARY if binary else plistlib.FMT_XML
+        return self.write(path, plistlib.dumps(values, fmt=fmt))
+
+    def add_script(self, path: str, exit_status: int = 0, body: str = "") -> str:
+        """A shell script at path that records its arguments (see recorded_args), runs
+        body, and exits with exit_status. Returns the sandbox path of its record."""
+        record = f"{RECORDS}/{os.path.basename(path)}.args"
+        self.write(path, "#!/bin/sh\n"
+                         f"printf '%s\\0' \"$@\" > '{record}'\n"
+                         f"{body}\n"
+                         f"exit {exit_status}\n", mode=0o755)
+        return record
+
+    def recorded_args(self, record: str) -> Optional[List[str]]:
+        """The arguments a script of add_script was run with; None when it never ran."""
+        host = self.host(record)
+        if not os.path.exists(host):
+            return None
+        with open(host, "rb") as f:
+            data = f.read()
+        return [a.decode(errors="surrogateescape") for a in data.split(b"\0")[:-1]]
+
+    def add_app(self, app_path: str, exit_status: int = 0, body: str = "",
+                info: Optional[dict] = None) -> str:
+        """An application bundle whose executable is a recording script; returns the
+        record's sandbox path."""
+        name = os.path.splitext(os.path.basename(app_path))[0]
+        self.write_plist(f"{app_path}/Contents/Info.plist",
+                         {"CFBundleExecutable": name, **(info or {})})
+        return self.add_script(f"{app_path}/Contents/MacOS/{name}", exit_status, body)
+
+    def add_runtime(self, version: Optional[str] = "2.5.1.8090", domain: str = "/Library",
+                    installer_status: Optional[int] = 0, body: str = "") -> Optional[str]:
+        """The runtime framework in a Library domain with its bundle version (None: no
+        version key) and, unless installer_status is None, an Application Installer that
+        records its arguments and exits with that status. Returns the record path."""
+        framework = f"{domain}/{FRAMEWORK}"
+        info = {"CFBundleIdentifier": "example.halvex.orvel.framework"}
+        if version is not None:
+            info["CFBundleVersion"] = version
+        self.write_plist(f"{framework}/Resources/Info.plist", info)
+        if installer_status is None:
+            return None
+        return self.add_app(f"{framework}/{APP_INSTALLER}", installer_status, body)
+
+    def add_system_version(self, product_version: str) -> str:
+        return self.write_plist("/System/Library/CoreServices/SystemVersion.plist",
+                                {"ProductName": "Mac OS X", "ProductVersion": product_version})
+
+    def add_bundle(self, program: Optional[str] = None, version: Optional[str] = "1.0.0.1",
+                   package: str = "dir", name: str = BUNDLE_NAME) -> str:
+        """The bundle "<name>.app" under /Applications around a copy of the program
+        (default: the program under test) and every naib-*.so beside it. version is its
+        CFBundleVersion (None: no Info.plist at all); package is "dir", "absent" or "file"
+        for the application package in its resources. Returns the executable's sandbox
+        path."""
+        program = program or build_output("NAIB_PROGRAM")
+        app = f"/Applications/{name}.app"
+        exe = f"{app}/Contents/MacOS/{name}"
+        os.makedirs(os.path.dirname(self.host(exe)), exist_ok=True)
+        shutil.copy2(program, self.host(exe))
+        here = os.path.dirname(os.path.realpath(program))
+        for entry in sorted(os.listdir(here)):
+            if entry.startswith("naib-") and entry.endswith(".so"):
+                shutil.copy2(os.path.join(here, entry),
+                             os.path.join(os.path.dirname(self.host(exe)), entry))
+        if version is not None:
+            self.write_plist(f"{app}/Contents/Info.plist",
+                             {"CFBundleExecutable": name, "CFBundleVersion": version,
+                              "CFBundleIdentifier": "example.sample.installer"})
+        package_name = name[len("Install "):] if name.startswith("Install ") else name
+        resources = f"{app}/Contents/Resources"
+        os.makedirs(self.host(resources), exist_ok=True)
+        if package == "dir":
+            self.write(f"{resources}/{package_name}/Contents/payload", "sample payload\n")
+        elif package == "file":
+            self.write(f"{resources}/{package_name}", "not a directory\n")
+        elif package != "absent":
+            raise ValueError(f"package must be dir, absent or file, not {package}")
+        return exe
+
+    def add_program(self, program: str, path: str) -> str:
+        """A copy of a host program (a probe, say) at a sandbox path."""
+        os.makedirs(os.path.dirname(self.host(path)), exist_ok=True)
+        shutil.copy2(program, self.host(path))
+        return path
+
+    def tmp_files(self) -> List[str]:
+        """Everything under $TMPDIR, relative, sorted; directories end with "/"."""
+        top = self.host(TMPDIR)
+        found = []
+        for here, dirs, files in os.walk(top):
+            rel = os.path.relpath(here, top)
+            prefix = "" if rel == "." else rel + "/"
+            found += [prefix + d + "/" for d in dirs] + [prefix + f for f in files]
+        return sorted(found)
+
+    # ---- processes ---------------------------------------------------------------------
+
+    def start_helper(self, argv: Sequence[str], env: Optional[Dict[str, str]] = None,
+                     timeout: float = 10.0) -> Helper:
+        """Starts a helper process on the host (stopped when the world closes)."""
+        helper = Helper(argv, env, timeout)
+        self._helpers.append(helper)
+        return helper
+
+    def environment(self, extra: Optional[Dict[str, Optional[str]]] = None) -> Dict[str, str]:
+        """The program's whole environment: a small fixed base, sanitizer settings of the
+        host, then extra (a value of None removes the name)."""
+        env = {"PATH": "/usr/bin:/bin", "HOME": HOME, "TMPDIR": TMPDIR, "USER": "user",
+               "LOGNAME": "user", "LANG": "en_US.UTF-8"}
+        for name in ("ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS"):
+            if name in os.environ:
+                env[name] = os.environ[name]
+        for name, value in (extra or {}).items():
+            if value is None:
+                env.pop(name, None)
+            else:
+                env[name] = value
+        return env
+
+    def bwrap_argv(self, argv: Sequence[str]) -> List[str]:
+        args = ["bwrap", "--die-with-parent", "--new-session", "--unshare-user",
+                "--uid", str(self.uid), "--gid", str(self.uid), "--unshare-pid",
+                "--unshare-ipc", "--unshare-uts", "--hostname", "sandbox"]
+        args += _system_binds()
+        args += ["--proc", "/proc", "--dev", "/dev"]
+        for d in SCENARIO_DIRS:
+            args += ["--bind", self.host(d), d]
+        args += ["--bind", self._syslog.path, "/dev/log", "--chdir", HOME, "--"]
+        return args + list(argv)
+
+    def run(self, argv: Sequence[str], env: Optional[Dict[str, Optional[str]]] = None,
+            timeout: float = _DEFAULT_TIMEOUT, http_proxy: Optional[Helper] = None,
+            stdin: bytes = b"") -> Result:
+        """Runs argv (argv[0] a sandbox path) in the sandbox and waits at most timeout
+        seconds; a program still running then is killed and the result says timed_out.
+        http_proxy points the program's proxy settings at a helper. Standard input is a
+        pipe holding stdin, never a terminal."""
+        extra = dict(env or {})
+        if http_proxy is not None:
+            extra.setdefault("http_proxy", http_proxy.url)
+            extra.setdefault("no_proxy", "")
+        self._syslog.take()  # lines of an earlier run are not this run's
+        process = subprocess.Popen(self.bwrap_argv(argv), stdin=subprocess.PIPE,
+                                   stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                                   env=self.environment(extra), start_new_session=True)
+        timed_out = False
+        try:
+            out, err = process.communicate(stdin, timeout=timeout)
+        except subprocess.TimeoutExpired:
+            timed_out = True
+            os.killpg(process.pid, signal.SIGKILL)
+            out, err = process.communicate()
+        return Result(process.returncode, out.decode(errors="replace"),
+                      err.decode(errors="replace"), self._syslog.take(), self.tmp_files(),
+                      timed_out)
