@@ -4,6 +4,7 @@ prints what a person and an administrator would see, and exits with the program'
 
 import json
 import os
+import shutil
 import subprocess
 import sys
 import tempfile
@@ -39,10 +40,11 @@ def main() -> int:
                         "-inkey", os.path.join(pki, "signer-good.key"),
                         "-certfile", os.path.join(pki, "intermediate.pem"),
                         "-outform", "DER", "-out", os.path.join(srv, "installer.p7")], check=True)
+        for source, name in (("crl-root.der", "root.crl"),
+                             ("crl-intermediate-before.der", "intermediate.crl")):
+            shutil.copyfile(os.path.join(pki, source), os.path.join(srv, name))
         routes = {f"{PLATFORM_PATH}/installer": {"file": "installer"},
-                  f"{PLATFORM_PATH}/installer.p7": {"file": "installer.p7"},
-                  "/root.crl": {"file": os.path.join(pki, "crl-root.der")},
-                  "/intermediate.crl": {"file": os.path.join(pki, "crl-intermediate-before.der")}}
+                  f"{PLATFORM_PATH}/installer.p7": {"file": "installer.p7"}}
         routes_file = os.path.join(srv, "routes.json")
         with open(routes_file, "w", encoding="utf-8") as f:
             json.dump(routes, f)
