@@ -1,0 +1,20 @@
+# The test PKI (roots, signers, CRLs, signatures) is made for the build, never committed:
+# tests/pki/make_pki.sh runs at configure time into ${NAIB_TEST_PKI_DIR}, and again
+# whenever the script changes.
+set(NAIB_TEST_PKI_DIR ${CMAKE_BINARY_DIR}/pki)
+set(_naib_pki_script ${PROJECT_SOURCE_DIR}/tests/pki/make_pki.sh)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${_naib_pki_script})
+file(SHA256 ${_naib_pki_script} _naib_pki_hash)
+set(_naib_pki_stamp ${NAIB_TEST_PKI_DIR}/.script-sha256)
+set(_naib_pki_old "")
+if(EXISTS ${_naib_pki_stamp})
+  file(READ ${_naib_pki_stamp} _naib_pki_old)
+endif()
+if(NOT _naib_pki_old STREQUAL _naib_pki_hash OR NOT EXISTS ${NAIB_TEST_PKI_DIR}/root.der)
+  message(STATUS "Generating the test PKI in ${NAIB_TEST_PKI_DIR}")
+  execute_process(COMMAND bash ${_naib_pki_script} ${NAIB_TEST_PKI_DIR} RESULT_VARIABLE _naib_pki_rc)
+  if(NOT _naib_pki_rc EQUAL 0)
+    message(FATAL_ERROR "tests/pki/make_pki.sh failed (${_naib_pki_rc})")
+  endif()
+  file(WRITE ${_naib_pki_stamp} ${_naib_pki_hash})
+endif()

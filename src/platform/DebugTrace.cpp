@@ -1,0 +1,3 @@
+#include "platform/DebugTrace.h"
+
+void DebugTrace(const char*, ...) {}

@@ -1,0 +1,23 @@
+// The verifier's one use of the download subsystem, kept out of SignatureVerification.cpp
+// so that the checks link without it (fuzz targets, tests of the cryptography alone).
+
+#include "download/Downloader.h"
+#include "signature/SignatureVerification.h"
+
+namespace signature {
+
+void SignatureVerification::setDownloader(std::shared_ptr<download::Downloader> downloader) {
+  downloader_ = std::move(downloader);
+  startCrlDownload_ = nullptr;
+  if (!downloader_) return;
+  // The run changes nothing else on the downloader: the progress window shows for the
+  // CRLs exactly when it showed for the installer.
+  download::Downloader* d = downloader_.get();
+  startCrlDownload_ = [d](const std::vector<std::string>& urls) {
+    d->setUrlStrings(urls);
+    d->setIgnoreFailures(true);
+    d->startDownload(download::kCrlDownloadDone);
+  };
+}
+
+}  // namespace signature

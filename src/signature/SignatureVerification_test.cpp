@@ -1,0 +1,365 @@
+#include "signature/SignatureVerification.h"
+
+#include <gtest/gtest.h>
+#include <openssl/pem.h>
+#include <openssl/x509v3.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <sstream>
+
+#include "libinstall/LibInstall.h"
+#include "platform/RunLoop.h"
+
+namespace signature {
+namespace {
+
+const std::string kPki = NAIB_TEST_PKI_DIR;
+std::string pki(const std::string& name) {
+  return kPki + "/" + name;
+}
+
+const std::string kNoOid = "The signing certificate did not contain the expected object ID";
+const std::string kNameMismatch = "The signing certificate subject name did not match";
+const std::string kNoSigner = "Unable to get signing certificate from PKCS7 signature";
+
+X509Ptr loadCert(const std::string& name) {
+  BioPtr bio(BIO_new_file(pki(name).c_str(), "rb"));
+  return X509Ptr(bio ? PEM_read_bio_X509(bio.get(), nullptr, nullptr, nullptr) : nullptr);
+}
+
+std::string subjectCn(X509* cert) {
+  char cn[256] = "";
+  X509_NAME_get_text_by_NID(X509_get_subject_name(cert), NID_commonName, cn, sizeof cn);
+  return cn;
+}
+
+void clearCertChain() {
+  while (sk_X509_num(certChain()) > 0) X509_free(sk_X509_pop(certChain()));
+}
+
+// The install-log lines written while the object lives, read from the standard-output copy.
+class LogCapture {
+ public:
+  LogCapture() {
+    install::_logToStdout = true;
+    testing::internal::CaptureStdout();
+  }
+  ~LogCapture() {
+    if (!taken_) testing::internal::GetCapturedStdout();
+    install::_logToStdout = false;
+  }
+  std::vector<std::string> lines() {
+    taken_ = true;
+    install::_logToStdout = false;
+    std::istringstream in(testing::internal::GetCapturedStdout());
+    std::vector<std::string> out;
+    for (std::string line; std::getline(in, line);) {
+      if (line.rfind("status ", 0) == 0) out.push_back(line.substr(7));
+    }
+    return out;
+  }
+
+ private:
+  bool taken_ = false;
+};
+
+struct Verdict {
+  int count = 0;
+  bool valid = false;
+  bool fromVerifier = false;
+  bool deliveredDuringCall = false;
+};
+
+class SignatureVerificationTest : public testing::Test {
+ protected:
+  void SetUp() override { clearCertChain(); }
+
+  // Runs one verification on verifier and waits for its verdicts.
+  Verdict run(SignatureVerification& verifier, const std::string& data, const std::string& sig) {
+    Verdict v;
+    int tag = 0;
+    center_.addObserver(&tag, kSignatureVerifyDone, [&](const platform::Notification& n) {
+      ++v.count;
+      v.fromVerifier = n.object == &verifier;
+      const auto it = n.userInfo.find(kSignatureKeyIsValid);
+      v.valid = it != n.userInfo.end() && std::any_cast<bool>(it->second);
+    });
+    verifier.verifyDataAtPath(data, sig);
+    v.deliveredDuringCall = v.count != 0;
+    platform::runMainLoopUntil([&] { return v.count > 0; }, 5000);
+    // Whatever else was queued gets its turn: a second verdict would show here.
+    platform::runMainLoopUntil([&] { return queue_.pending() == 0; }, 1000);
+    center_.removeObserver(&tag);
+    return v;
+  }
+
+  Verdict run(const std::string& data, const std::string& sig) {
+    SignatureVerification verifier(center_, queue_);
+    Verdict v = run(verifier, data, sig);
+    lastError_ = verifier.errorString();
+    return v;
+  }
+
+  platform::NotificationCenter center_;
+  platform::NotificationQueue queue_{center_};
+  std::string lastError_;
+};
+
+TEST_F(SignatureVerificationTest, GoodSignatureIsValidAndCapturesTheChainRootFirst) {
+  LogCapture log;
+  const Verdict v = run(pki("data.bin"), pki("sig-good.der"));
+  EXPECT_EQ(log.lines(), std::vector<std::string>{"Detached signature verified"});
+  EXPECT_EQ(v.count, 1);
+  EXPECT_TRUE(v.valid);
+  EXPECT_TRUE(v.fromVerifier);
+  EXPECT_FALSE(v.deliveredDuringCall);
+  EXPECT_EQ(lastError_, "");
+  ASSERT_EQ(sk_X509_num(certChain()), 3);
+  EXPECT_EQ(subjectCn(sk_X509_value(certChain(), 0)), "Halvex Root CA");
+  EXPECT_EQ(subjectCn(sk_X509_value(certChain(), 1)), "Halvex Code Signing CA");
+  EXPECT_EQ(subjectCn(sk_X509_value(certChain(), 2)), "Halvex Orvel");
+}
+
+TEST_F(SignatureVerificationTest, SignerWithTwoUnitsPassesWhenTheFirstMatches) {
+  EXPECT_TRUE(run(pki("data.bin"), pki("sig-two-ou.der")).valid);
+  EXPECT_EQ(lastError_, "");
+}
+
+TEST_F(SignatureVerificationTest, SignatureFilesThatAreNotOneSignedDerStructureAreRejected) {
+  struct Case {
+    const char* sig;
+    std::string error;
+  } cases[] = {
+      {"sig-good.pem", "Error reading PKCS7 code signature"},
+      {"data.bin", "Error reading PKCS7 code signature"},
+      {"sig-not-signed.der", kNoSigner},
+      {"sig-no-cert.der", kNoSigner},
+  };
+  for (const Case& c : cases) {
+    LogCapture log;
+    const Verdict v = run(pki("data.bin"), pki(c.sig));
+    EXPECT_EQ(log.lines(), std::vector<std::string>{"Detached signature validation failed"})
+        << c.sig;
+    EXPECT_EQ(v.count, 1) << c.sig;
+    EXPECT_FALSE(v.valid) << c.sig;
+    EXPECT_EQ(lastError_, c.error) << c.sig;
+  }
+}
+
+TEST_F(SignatureVerificationTest, SignerNamesAndUsageMustMatchExactly) {
+  struct Case {
+    const char* sig;
+    std::string error;
+  } cases[] = {
+      {"sig-other-ou.der", kNameMismatch}, {"sig-two-ou-second.der", kNameMismatch},
+      {"sig-cn-case.der", kNameMismatch},  {"sig-cn-blank.der", kNameMismatch},
+      {"sig-eku-prefix.der", kNoOid},      {"sig-no-eku.der", kNoOid},
+  };
+  for (const Case& c : cases) {
+    const Verdict v = run(pki("data.bin"), pki(c.sig));
+    EXPECT_FALSE(v.valid) << c.sig;
+    EXPECT_EQ(lastError_, c.error) << c.sig;
+  }
+  // The checks read the signer as carried, before any chain is built.
+  EXPECT_EQ(sk_X509_num(certChain()), 0);
+}
+
+TEST_F(SignatureVerificationTest, MissingFilesAreNamedInTheError) {
+  EXPECT_FALSE(run(pki("data.bin"), pki("absent.der")).valid);
+  EXPECT_EQ(lastError_, "Unable to read signature " + pki("absent.der"));
+  EXPECT_FALSE(run(pki("absent.bin"), pki("sig-good.der")).valid);
+  EXPECT_EQ(lastError_, "Unable to read data " + pki("absent.bin"));
+}
+
+TEST_F(SignatureVerificationTest, ChainErrorsCarryTheLibraryText) {
+  const std::string prefix = "Error verifying code signature. ";
+  LogCapture log;
+  EXPECT_FALSE(run(pki("data.bin"), pki("sig-expired.der")).valid);
+  EXPECT_EQ(lastError_, prefix + X509_verify_cert_error_string(X509_V_ERR_CERT_HAS_EXPIRED));
+  EXPECT_FALSE(run(pki("data.bin"), pki("sig-foreign.der")).valid);
+  EXPECT_EQ(lastError_,
+            prefix + X509_verify_cert_error_string(X509_V_ERR_SELF_SIGNED_CERT_IN_CHAIN));
+  EXPECT_EQ(callbackErrorNumber(), X509_V_ERR_SELF_SIGNED_CERT_IN_CHAIN);
+  EXPECT_EQ(log.lines(), (std::vector<std::string>{"Detached signature validation failed",
+                                                   "Detached signature validation failed"}));
+}
+
+// In a fresh process no chain error has been recorded, so the message has nothing after
+// its prefix. The death-test child is a new execution of this binary, not a fork.
+TEST_F(SignatureVerificationTest, ChangedDataInAFreshProcessHasTheBareMessage) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(
+      {
+        const Verdict v = run(pki("data-tampered.bin"), pki("sig-good.der"));
+        const bool ok =
+            v.count == 1 && !v.valid && lastError_ == "Error verifying code signature. ";
+        std::fprintf(stderr, "error=[%s]\n", lastError_.c_str());
+        std::exit(ok ? 0 : 1);
+      },
+      testing::ExitedWithCode(0), "error=\\[Error verifying code signature. \\]");
+}
+
+TEST_F(SignatureVerificationTest, ExtensionsAreReadDecoded) {
+  X509Ptr good = loadCert("signer-good.pem");
+  X509Ptr root = loadCert("root.pem");
+  X509Ptr dup = loadCert("signer-dup-dp.pem");
+  ASSERT_TRUE(good && root && dup);
+  EXPECT_EQ(SignatureVerification::extractX509v3Data(good.get(), NID_ext_key_usage),
+            (std::vector<std::string>{"1.3.6.1.5.5.7.3.3", "1.2.840.774420.1.1.12"}));
+  EXPECT_EQ(SignatureVerification::extractX509v3Data(good.get(), NID_crl_distribution_points),
+            std::vector<std::string>{"http://crl.halvex.example/intermediate.crl"});
+  // The root names its distribution point only as a directory name: no URL.
+  EXPECT_EQ(SignatureVerification::extractX509v3Data(root.get(), NID_crl_distribution_points),
+            std::vector<std::string>{});
+  EXPECT_EQ(SignatureVerification::extractX509v3Data(root.get(), NID_ext_key_usage), std::nullopt);
+  EXPECT_EQ(SignatureVerification::extractX509v3Data(good.get(), NID_key_usage), std::nullopt);
+  EXPECT_FALSE(SignatureVerification::containsX509v3Data(good.get(), "1.2.840.774420.1.1",
+                                                         NID_ext_key_usage));
+
+  X509StackPtr chain(sk_X509_new_null());
+  for (X509* c : {root.get(), good.get(), dup.get()}) {
+    X509_up_ref(c);
+    sk_X509_push(chain.get(), c);
+  }
+  EXPECT_EQ(SignatureVerification::collectCrlUrls(chain.get()),
+            std::vector<std::string>{"http://crl.halvex.example/intermediate.crl"});
+}
+
+TEST_F(SignatureVerificationTest, NameEntriesCompareWholeValues) {
+  X509_NAME* name = X509_NAME_new();
+  std::unique_ptr<X509_NAME, decltype(&X509_NAME_free)> owner(name, X509_NAME_free);
+  const unsigned char hidden[] = {'H', 'a', 'l', 'v', 'e', 'x', ' ',
+                                  'O', 'r', 'v', 'e', 'l', 0,   'x'};
+  ASSERT_EQ(X509_NAME_add_entry_by_NID(name, NID_commonName, V_ASN1_UTF8STRING, hidden,
+                                       sizeof hidden, -1, 0),
+            1);
+  ASSERT_EQ(
+      X509_NAME_add_entry_by_NID(name, NID_commonName, MBSTRING_UTF8,
+                                 reinterpret_cast<const unsigned char*>("Halvex Orvel"), -1, -1, 0),
+      1);
+  // Only the first entry counts, and a NUL inside it does not make it a match.
+  EXPECT_FALSE(SignatureVerification::verifySignerName(name, "Halvex Orvel", NID_commonName));
+  EXPECT_FALSE(SignatureVerification::verifySignerName(name, "US", NID_countryName));
+}
+
+TEST_F(SignatureVerificationTest, TheEmbeddedRootIsTheOnlyTrustedCertificate) {
+  X509Ptr root = SignatureVerification::getHalvexRoot();
+  ASSERT_TRUE(root);
+  X509Ptr expected = loadCert("root.pem");
+  EXPECT_EQ(X509_cmp(root.get(), expected.get()), 0);
+  X509StackPtr trusted = SignatureVerification::getTrustedCerts();
+  ASSERT_TRUE(trusted);
+  EXPECT_EQ(sk_X509_num(trusted.get()), 1);
+}
+
+TEST_F(SignatureVerificationTest, TheFirstErrorIsKept) {
+  SignatureVerification verifier(center_, queue_);
+  verifier.setErrorString("");
+  verifier.setErrorString("first");
+  verifier.setErrorString("second");
+  verifier.setErrorString("");
+  EXPECT_EQ(verifier.errorString(), "first");
+}
+
+// The revocation pass on a chain captured by a real first pass.
+class RevocationTest : public SignatureVerificationTest {
+ protected:
+  // Runs the first pass's checks for sig over data.bin, leaving its chain captured.
+  void captureChain(SignatureVerification& verifier, const std::string& sig) {
+    verifier.setDataPath(pki("data.bin"));
+    verifier.setSignaturePath(pki(sig));
+    Pkcs7Ptr p7 = verifier.readPkcs7();
+    ASSERT_TRUE(p7);
+    ASSERT_TRUE(verifier.verifyDetachedSignature(p7.get()));
+  }
+
+  struct Outcome {
+    bool notRevoked;
+    std::string error;
+    std::vector<std::string> log;
+  };
+  Outcome check(const std::string& sig, const std::vector<std::string>& crls) {
+    SignatureVerification verifier(center_, queue_);
+    captureChain(verifier, sig);
+    auto paths = std::make_shared<std::vector<std::string>>();
+    for (const auto& c : crls) paths->push_back(c.find('/') == std::string::npos ? pki(c) : c);
+    verifier.setCrlPaths(paths);
+    LogCapture log;
+    const bool result = verifier.checkCertsAgainstCrls();
+    return {result, verifier.errorString(), log.lines()};
+  }
+
+  const std::vector<std::string> kPassLog{"Begin cert chain validation",
+                                          "Cert chain validation succeeded"};
+  const std::vector<std::string> kRevokedLog{"Begin cert chain validation", "Cert revocation found",
+                                             "Cert chain validation failed"};
+  const std::string kRevokedText = X509_verify_cert_error_string(X509_V_ERR_CERT_REVOKED);
+};
+
+TEST_F(RevocationTest, ACurrentListNamingTheSignerRevokesIt) {
+  for (const char* crl :
+       {"crl-intermediate.der", "crl-intermediate.pem", "crl-two-revoked-first.pem"}) {
+    const Outcome o = check("sig-revoked.der", {"crl-root.der", crl});
+    EXPECT_FALSE(o.notRevoked) << crl;
+    EXPECT_EQ(o.error, kRevokedText) << crl;
+    EXPECT_EQ(o.log, kRevokedLog) << crl;
+    // Past the loading, the captured chain is given up for a fresh empty one.
+    EXPECT_EQ(sk_X509_num(certChain()), 0) << crl;
+  }
+}
+
+TEST_F(RevocationTest, ListsThatCannotApplyLetTheCheckPass) {
+  const std::vector<std::vector<std::string>> cases = {
+      {"crl-intermediate-expired.der"},
+      {"crl-intermediate-badsig.der"},
+      {"crl-foreign.der"},
+      // Only the first list of a file counts; this one predates the revocation.
+      {"crl-two-before-first.pem"},
+      {"crl-not-a-crl.html", pki("absent.crl")},
+  };
+  for (const auto& crls : cases) {
+    const Outcome o = check("sig-revoked.der", crls);
+    EXPECT_TRUE(o.notRevoked) << crls[0];
+    EXPECT_EQ(o.error, "") << crls[0];
+    EXPECT_EQ(o.log, kPassLog) << crls[0];
+  }
+}
+
+TEST_F(RevocationTest, UnreadableFilesAreSkippedAndTheRestApply) {
+  const Outcome o =
+      check("sig-revoked.der", {"crl-not-a-crl.html", pki("absent.crl"), "crl-intermediate.der"});
+  EXPECT_FALSE(o.notRevoked);
+  EXPECT_EQ(o.log, kRevokedLog);
+}
+
+TEST_F(RevocationTest, AGoodChainPassesEveryList) {
+  const Outcome o = check("sig-good.der", {"crl-intermediate.der", "crl-root.der"});
+  EXPECT_TRUE(o.notRevoked);
+  EXPECT_EQ(o.log, kPassLog);
+}
+
+TEST_F(RevocationTest, WithoutListsNothingIsCheckedOrLogged) {
+  SignatureVerification verifier(center_, queue_);
+  captureChain(verifier, "sig-revoked.der");
+  verifier.setCrlPaths(std::make_shared<std::vector<std::string>>());
+  LogCapture log;
+  EXPECT_TRUE(verifier.checkCertsAgainstCrls());
+  EXPECT_TRUE(log.lines().empty());
+  EXPECT_EQ(sk_X509_num(certChain()), 3);
+}
+
+TEST_F(RevocationTest, AChainWithoutUrlsIsValidWithoutDownloadAfterTheCallReturns) {
+  SignatureVerification verifier(center_, queue_);
+  LogCapture log;
+  const Verdict v = run(verifier, pki("data.bin"), pki("sig-nodp.der"));
+  EXPECT_EQ(log.lines(), std::vector<std::string>{"Detached signature verified"});
+  EXPECT_EQ(v.count, 1);
+  EXPECT_TRUE(v.valid);
+  EXPECT_FALSE(v.deliveredDuringCall);
+  EXPECT_TRUE(verifier.startedFetchingCrls());
+  EXPECT_EQ(verifier.crlPaths(), nullptr);
+}
+
+}  // namespace
+}  // namespace signature

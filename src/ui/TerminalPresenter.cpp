@@ -1,0 +1,134 @@
+#include "ui/TerminalPresenter.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+
+namespace ui {
+namespace {
+
+constexpr int kBarWidth = 30;
+// A download reports progress many times a second; a terminal needs far fewer redraws.
+constexpr auto kRedrawInterval = std::chrono::milliseconds(100);
+constexpr const char* kClearToEndOfLine = "\x1b[K";
+
+double clampPercent(double percent) {
+  if (std::isnan(percent)) return 0;
+  return std::clamp(percent, 0.0, 100.0);
+}
+
+std::string renderRuns(const std::vector<TextRun>& runs) {
+  std::string text;
+  for (const TextRun& run : runs) {
+    text += run.text;
+    if (run.link) text += " <" + *run.link + ">";
+  }
+  return text;
+}
+
+}  // namespace
+
+std::string progressLine(const std::string& title, double percent, const std::string& pleaseWait,
+                         int barWidth) {
+  const double p = clampPercent(percent);
+  const int filled = static_cast<int>(p * barWidth / 100.0);
+  std::string line = title + " [" + std::string(filled, '#') + std::string(barWidth - filled, '.') +
+                     "] " + std::to_string(static_cast<int>(p)) + "%";
+  if (!pleaseWait.empty()) line += " " + pleaseWait;
+  return line;
+}
+
+TerminalPresenter::TerminalPresenter(int outFd, int inFd) : outFd_(outFd), inFd_(inFd) {}
+
+TerminalPresenter::~TerminalPresenter() { closeProgress(); }
+
+void TerminalPresenter::bindProgress(ProgressBinding binding) {
+  follower_.reset();
+  binding_ = std::move(binding);
+  if (showing_) follower_ = std::make_unique<ProgressFollower>(binding_, [this] { redraw(false); });
+}
+
+void TerminalPresenter::showProgress() {
+  if (showing_) return;
+  showing_ = true;
+  follower_ = std::make_unique<ProgressFollower>(binding_, [this] { redraw(false); });
+  interrupt_ = std::make_unique<platform::InterruptWatch>([this] {
+    // A disabled Cancel button ignores clicks; Ctrl-C is that button.
+    if (cancelEnabled_ && binding_.onCancel) binding_.onCancel();
+  });
+  redraw(true);
+}
+
+void TerminalPresenter::closeProgress() {
+  if (!showing_) return;
+  showing_ = false;
+  interrupt_.reset();
+  follower_.reset();
+  if (!drawnLine_.empty()) write(std::string("\r") + kClearToEndOfLine);
+  drawnLine_.clear();
+}
+
+void TerminalPresenter::setCancelEnabled(bool enabled) { cancelEnabled_ = enabled; }
+
+void TerminalPresenter::runAlert(const std::string& title, const std::string& message,
+                                 const std::string& buttonLabel) {
+  printModal(title, message, buttonLabel);
+}
+
+int TerminalPresenter::runErrorDialog(const std::string& title, const std::vector<TextRun>& runs,
+                                      const std::string& okText) {
+  printModal(title, renderRuns(runs), okText);
+  return 1;
+}
+
+void TerminalPresenter::redraw(bool force) {
+  if (!showing_ || !isatty(outFd_)) return;
+  const std::string line =
+      progressLine(binding_.title ? binding_.title->get() : "",
+                   binding_.percent ? binding_.percent->get() : 0.0,
+                   binding_.pleaseWait ? binding_.pleaseWait->get() : "", kBarWidth);
+  const auto now = std::chrono::steady_clock::now();
+  if (line == drawnLine_) return;
+  if (!force && !drawnLine_.empty() && now - drawnAt_ < kRedrawInterval) return;
+  write("\r" + line + kClearToEndOfLine);
+  drawnLine_ = line;
+  drawnAt_ = now;
+}
+
+void TerminalPresenter::endProgressLine() {
+  // An alert must not be written over the progress line; the line is drawn again by the
+  // next progress change.
+  if (drawnLine_.empty()) return;
+  write("\n");
+  drawnLine_.clear();
+}
+
+void TerminalPresenter::printModal(const std::string& title, const std::string& message,
+                                   const std::string& buttonLabel) {
+  endProgressLine();
+  write(title + "\n\n" + message + "\n");
+  // Unattended runs (no terminal on standard input) must never wait for a person.
+  if (!isatty(inFd_)) return;
+  write("[" + buttonLabel + "] ");
+  char c = 0;
+  while (true) {
+    const ssize_t n = read(inFd_, &c, 1);
+    if (n == 1 && c != '\n') continue;
+    if (n < 0 && errno == EINTR) continue;
+    break;
+  }
+}
+
+void TerminalPresenter::write(const std::string& text) const {
+  std::size_t done = 0;
+  while (done < text.size()) {
+    const ssize_t n = ::write(outFd_, text.data() + done, text.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return;  // a closed standard error loses the text, never the run
+    done += static_cast<std::size_t>(n);
+  }
+}
+
+}  // namespace ui

@@ -1,0 +1,171 @@
+#include "ui/TerminalPresenter.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <csignal>
+
+#include "platform/RunLoop.h"
+
+namespace ui {
+namespace {
+
+struct Fd {
+  int fd = -1;
+  ~Fd() {
+    if (fd >= 0) close(fd);
+  }
+};
+
+std::string drain(int fd) {
+  std::string out;
+  char buffer[4096];
+  while (true) {
+    pollfd p{fd, POLLIN, 0};
+    if (poll(&p, 1, 50) <= 0 || !(p.revents & POLLIN)) break;
+    const ssize_t n = read(fd, buffer, sizeof buffer);
+    if (n <= 0) break;
+    out.append(buffer, static_cast<std::size_t>(n));
+  }
+  return out;
+}
+
+bool hasInput(int fd) {
+  pollfd p{fd, POLLIN, 0};
+  return poll(&p, 1, 0) == 1;
+}
+
+// A pseudo-terminal in raw mode, so what the presenter writes arrives unchanged.
+struct Terminal {
+  Fd master, slave;
+  Terminal() {
+    master.fd = posix_openpt(O_RDWR | O_NOCTTY);
+    if (master.fd < 0 || grantpt(master.fd) != 0 || unlockpt(master.fd) != 0) return;
+    slave.fd = open(ptsname(master.fd), O_RDWR | O_NOCTTY);
+    termios t{};
+    tcgetattr(slave.fd, &t);
+    cfmakeraw(&t);
+    tcsetattr(slave.fd, TCSANOW, &t);
+  }
+};
+
+struct Pipe {
+  Fd read, write;
+  Pipe() {
+    int fds[2];
+    if (pipe(fds) == 0) {
+      read.fd = fds[0];
+      write.fd = fds[1];
+    }
+  }
+};
+
+struct Model {
+  platform::Observable<std::string> title{"Installing Sample"};
+  platform::Observable<std::string> pleaseWait{"Please wait."};
+  platform::Observable<std::string> cancelText{"Cancel"};
+  platform::Observable<double> percent{0};
+  int cancels = 0;
+  ProgressBinding binding() {
+    return {&title, &pleaseWait, &cancelText, &percent, [this] { ++cancels; }};
+  }
+};
+
+TEST(ProgressLineTest, BarIsClampedForUnknownAndOvershootingTotals) {
+  EXPECT_EQ(progressLine("T", 40, "Wait.", 10), "T [####......] 40% Wait.");
+  EXPECT_EQ(progressLine("T", 250, "", 4), "T [####] 100%");
+  EXPECT_EQ(progressLine("T", -3, "", 4), "T [....] 0%");
+  EXPECT_EQ(progressLine("T", std::nan(""), "", 4), "T [....] 0%");
+  EXPECT_EQ(progressLine("T", 99.9, "", 4), "T [###.] 99%");
+}
+
+TEST(TerminalPresenterTest, WithoutTerminalProgressIsSilentAndModalsNeverWait) {
+  Pipe out, in;  // standard input is a pipe nobody writes to: a wait would hang the test
+  Model model;
+  TerminalPresenter presenter(out.write.fd, in.read.fd);
+  presenter.bindProgress(model.binding());
+  presenter.showProgress();
+  model.percent.set(55);
+  EXPECT_EQ(drain(out.read.fd), "");
+
+  presenter.runAlert("Install Sample", "Unable to download.", "OK");
+  EXPECT_EQ(drain(out.read.fd), "Install Sample\n\nUnable to download.\n");
+  const std::vector<TextRun> runs = {{"See the ", std::nullopt},
+                                     {"system requirements", "https://h.example/req"},
+                                     {".", std::nullopt}};
+  EXPECT_EQ(presenter.runErrorDialog("Install Sample", runs, "OK"), 1);
+  EXPECT_EQ(drain(out.read.fd),
+            "Install Sample\n\nSee the system requirements <https://h.example/req>.\n");
+  presenter.closeProgress();
+  EXPECT_EQ(drain(out.read.fd), "");
+}
+
+TEST(TerminalPresenterTest, OnATerminalTheLineIsRedrawnInPlaceAndCleared) {
+  Terminal tty;
+  ASSERT_GE(tty.slave.fd, 0);
+  Pipe in;
+  Model model;
+  TerminalPresenter presenter(tty.slave.fd, in.read.fd);
+  model.percent.set(30);
+  presenter.bindProgress(model.binding());
+  EXPECT_EQ(drain(tty.master.fd), "") << "nothing before the window shows";
+  presenter.showProgress();
+  const std::string first = drain(tty.master.fd);
+  EXPECT_EQ(first, "\rInstalling Sample [#########.....................] 30% Please wait.\x1b[K");
+  model.title.set("Installing Other");
+  model.percent.set(30);  // throttled or not, the same line is never written twice
+  presenter.closeProgress();
+  const std::string rest = drain(tty.master.fd);
+  EXPECT_EQ(rest.substr(rest.size() - 4), "\r\x1b[K");
+  model.percent.set(90);
+  EXPECT_EQ(drain(tty.master.fd), "") << "a closed window follows nothing";
+}
+
+TEST(TerminalPresenterTest, AlertOnATerminalWaitsForEnterAfterEndingTheProgressLine) {
+  Terminal out, in;
+  ASSERT_GE(out.slave.fd, 0);
+  ASSERT_GE(in.slave.fd, 0);
+  Model model;  // the binding's owner outlives the window
+  TerminalPresenter presenter(out.slave.fd, in.slave.fd);
+  presenter.bindProgress(model.binding());
+  presenter.showProgress();
+  drain(out.master.fd);
+  ASSERT_EQ(write(in.master.fd, "x\ny", 3), 3);
+  presenter.runAlert("Title", "Message", "OK");
+  EXPECT_EQ(drain(out.master.fd), "\nTitle\n\nMessage\n[OK] ");
+  // The line up to Enter was read, nothing after it.
+  EXPECT_EQ(drain(in.slave.fd), "y");
+  EXPECT_FALSE(hasInput(in.slave.fd));
+}
+
+TEST(TerminalPresenterTest, CtrlCIsTheCancelButtonWhileTheProgressShows) {
+  Pipe out, in;
+  Model model;
+  TerminalPresenter presenter(out.write.fd, in.read.fd);
+  presenter.bindProgress(model.binding());
+  presenter.showProgress();
+  raise(SIGINT);
+  EXPECT_TRUE(platform::runMainLoopUntil([&] { return model.cancels == 1; }, 2000));
+
+  presenter.setCancelEnabled(false);
+  raise(SIGINT);
+  platform::runMainLoopUntil([] { return false; }, 100);
+  EXPECT_EQ(model.cancels, 1) << "a disabled Cancel ignores Ctrl-C";
+
+  presenter.setCancelEnabled(true);
+  raise(SIGINT);
+  EXPECT_TRUE(platform::runMainLoopUntil([&] { return model.cancels == 2; }, 2000));
+
+  presenter.closeProgress();
+  struct sigaction current {};
+  sigaction(SIGINT, nullptr, &current);
+  EXPECT_EQ(current.sa_handler, SIG_DFL);
+}
+
+}  // namespace
+}  // namespace ui

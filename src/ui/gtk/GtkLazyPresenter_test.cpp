@@ -1,0 +1,40 @@
+// The lazy presenter against the real module: GTK is mapped only once a window shows, and a
+// display that cannot be opened falls back to the terminal. Links no GTK itself.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "ui/Presenter.h"
+#include "ui/testing/RedirectedFd.h"
+
+namespace ui {
+namespace {
+
+using testing::gtkIsMapped;
+using testing::RedirectedFd;
+
+TEST(GtkLazyPresenterTest, GtkIsLoadedOnlyWhenTheFirstWindowShows) {
+  ASSERT_NE(std::getenv("DISPLAY"), nullptr) << "run under a virtual X server";
+  platform::Observable<double> percent{40};
+  auto presenter = makeLazyPresenter();
+  presenter->bindProgress({nullptr, nullptr, nullptr, &percent, nullptr});
+  presenter->setCancelEnabled(false);
+  presenter->closeProgress();
+  EXPECT_FALSE(gtkIsMapped());
+  presenter->showProgress();
+  EXPECT_TRUE(gtkIsMapped());
+  presenter->closeProgress();
+}
+
+TEST(GtkLazyPresenterTest, DisplayThatCannotOpenFallsBackToTheTerminal) {
+  setenv("DISPLAY", ":4711", 1);
+  unsetenv("WAYLAND_DISPLAY");
+  RedirectedFd input(0), errors(2);
+  auto presenter = makeLazyPresenter();
+  presenter->runAlert("Install Sample", "Unable to download Halvex Orvel.", "OK");
+  EXPECT_NE(errors.read().find("Install Sample\n\nUnable to download Halvex Orvel.\n"),
+            std::string::npos);
+}
+
+}  // namespace
+}  // namespace ui

@@ -1,0 +1,40 @@
+#pragma once
+// The download progress window, following the model's values through its binding.
+
+#include <gtk/gtk.h>
+
+#include <memory>
+
+#include "ui/Presenter.h"
+#include "ui/ProgressFollower.h"
+#include "ui/gtk/GtkHandles.h"
+
+namespace ui::gtk {
+
+class ProgressWindow {
+ public:
+  ProgressWindow();
+  ~ProgressWindow();
+
+  void bind(ProgressBinding binding);
+  /// Shows the window in front with the binding's current values; again is harmless.
+  void show();
+  void close();
+  void setCancelEnabled(bool enabled);
+  bool showing() const { return follower_ != nullptr; }
+  GtkWindow* window() const { return GTK_WINDOW(window_.get()); }
+
+ private:
+  static void onCancel(GtkButton*, gpointer self);
+  static gboolean onDelete(GtkWidget*, GdkEvent*, gpointer self);
+  void refresh();
+
+  WindowPtr window_;
+  GtkLabel* pleaseWait_;
+  GtkProgressBar* bar_;
+  GtkButton* cancel_;
+  ProgressBinding binding_;
+  std::unique_ptr<ProgressFollower> follower_;
+};
+
+}  // namespace ui::gtk

@@ -1,0 +1,53 @@
+#pragma once
+// For tests: points a standard stream (0, 1 or 2) at a pipe for the life of the object,
+// so what the presenter prints can be read back and nothing waits on a real terminal.
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+
+namespace ui::testing {
+
+class RedirectedFd {
+ public:
+  explicit RedirectedFd(int target) : target_(target), saved_(dup(target)) {
+    if (pipe(fds_) != 0) return;
+    fcntl(fds_[0], F_SETFL, O_NONBLOCK);
+    dup2(target == 0 ? fds_[0] : fds_[1], target);
+  }
+  ~RedirectedFd() {
+    dup2(saved_, target_);
+    close(saved_);
+    close(fds_[0]);
+    close(fds_[1]);
+  }
+  RedirectedFd(const RedirectedFd&) = delete;
+  RedirectedFd& operator=(const RedirectedFd&) = delete;
+
+  /// Everything written to the stream so far (for an output stream).
+  std::string read() {
+    std::string out;
+    char buffer[1024];
+    ssize_t n;
+    while ((n = ::read(fds_[0], buffer, sizeof buffer)) > 0) out.append(buffer, n);
+    return out;
+  }
+
+ private:
+  int target_;
+  int saved_;
+  int fds_[2] = {-1, -1};
+};
+
+/// True when libgtk-3 is mapped into this process.
+inline bool gtkIsMapped() {
+  std::ifstream maps("/proc/self/maps");
+  std::stringstream text;
+  text << maps.rdbuf();
+  return text.str().find("libgtk-3") != std::string::npos;
+}
+
+}  // namespace ui::testing
