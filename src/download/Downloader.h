@@ -63,8 +63,10 @@ class Downloader : private platform::UrlDownloadDelegate {
   void willSendRequest(platform::UrlDownload&, const std::string& newUrl,
                        const platform::UrlResponse* redirectResponse) override;
   void didReceiveResponse(platform::UrlDownload&, const platform::UrlResponse& response) override;
-  bool shouldDecodeSourceDataOfMIMEType(platform::UrlDownload&, const std::string& mimeType) override;
-  void decideDestinationWithSuggestedFilename(platform::UrlDownload&, const std::string& filename) override;
+  bool shouldDecodeSourceDataOfMIMEType(platform::UrlDownload&,
+                                        const std::string& mimeType) override;
+  void decideDestinationWithSuggestedFilename(platform::UrlDownload&,
+                                              const std::string& filename) override;
   void didCreateDestination(platform::UrlDownload&, const std::string& path) override;
   void didReceiveDataOfLength(platform::UrlDownload&, std::uint32_t length) override;
   void downloadDidFinish(platform::UrlDownload&) override;
@@ -72,6 +74,9 @@ class Downloader : private platform::UrlDownloadDelegate {
 
   void resetProgress();
   void doingDownload(bool active);
+  /// After a URL ended: starts the next one when success allows and one is left, else ends
+  /// the run with success.
+  void continueOrEnd(bool success);
 
   platform::NotificationQueue& queue_;
   ui::Presenter& presenter_;

@@ -1,6 +1,7 @@
 #pragma once
 // One function per install event: each fixes its text and severity, so callers never
-// pass a format. String arguments are NUL-terminated UTF-8 and are never used as formats.
+// pass a format. String arguments are NUL-terminated UTF-8 and are never used as formats;
+// a null one is written as "(null)".
 
 namespace install {
 

@@ -5,7 +5,9 @@ namespace {
 
 constexpr char32_t kReplacementCharacter = 0xFFFD;
 
-bool isScalarValue(char32_t c) { return c <= 0x10FFFF && !(c >= 0xD800 && c <= 0xDFFF); }
+bool isScalarValue(char32_t c) {
+  return c <= 0x10FFFF && !(c >= 0xD800 && c <= 0xDFFF);
+}
 
 void appendUtf8(std::string& out, char32_t c) {
   if (c < 0x80) {

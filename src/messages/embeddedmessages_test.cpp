@@ -14,7 +14,9 @@ namespace {
 constexpr const char* kSiteRoot = "https://www.halvex.example/";
 constexpr std::array<int, 6> kLongTexts = {0, 1, 5, 6, 8, 10};
 
-std::string text(int row, int index) { return wchartoNSString(allMessages[row].messages[index]); }
+std::string text(int row, int index) {
+  return wchartoNSString(allMessages[row].messages[index]);
+}
 
 std::vector<std::string> lines(const std::string& s) {
   std::vector<std::string> out;
@@ -38,15 +40,31 @@ TEST(WideStringTest, DecodesUpToTheZeroUnit) {
 TEST(WideStringTest, UnitsThatAreNoCharacterBecomeReplacementCharacters) {
   const char32_t bad[] = {0xD800, U'a', 0xDFFF, 0x110000, 0xFFFFFFFF, 0x10FFFF, 0};
   EXPECT_EQ(wchartoNSString(bad),
-            "\xEF\xBF\xBD" "a" "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD" "\xF4\x8F\xBF\xBF");
+            "\xEF\xBF\xBD"
+            "a"
+            "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"
+            "\xF4\x8F\xBF\xBF");
 }
 
 TEST(CatalogueTest, RowsHaveTheirLocalesAndIdentifiersInOrder) {
   const std::array<std::pair<const char*, int32_t>, 17> expected = {{
-      {"de", 0x407}, {"en", 0x409}, {"es", 0xC0A}, {"fr", 0x40C}, {"it", 0x410},
-      {"ja", 0x411}, {"ko", 0x412}, {"pt", 0x416}, {"ru", 0x419}, {"zh-Hans", 0x804},
-      {"zh-Hant", 0x404}, {"cs", 0x405}, {"nl", 0x413}, {"pl", 0x415}, {"sv", 0x41D},
-      {"tr", 0x41F}, {"", 0},
+      {"de", 0x407},
+      {"en", 0x409},
+      {"es", 0xC0A},
+      {"fr", 0x40C},
+      {"it", 0x410},
+      {"ja", 0x411},
+      {"ko", 0x412},
+      {"pt", 0x416},
+      {"ru", 0x419},
+      {"zh-Hans", 0x804},
+      {"zh-Hant", 0x404},
+      {"cs", 0x405},
+      {"nl", 0x413},
+      {"pl", 0x415},
+      {"sv", 0x41D},
+      {"tr", 0x41F},
+      {"", 0},
   }};
   for (int row = 0; row <= kDefaultRow; ++row) {
     EXPECT_STREQ(allMessages[row].locale, expected[row].first) << row;
@@ -85,7 +103,8 @@ TEST(CatalogueTest, ShortTextsAreStoredExactly) {
       {"OK", "Annuler", "Veuillez patienter.", "Téléchargement en cours de vérification...",
        "Installation en cours "},
       {"OK", "Annulla", "Attendete.", "Verifica del download...", "Installazione "},
-      {"OK", "キャンセル", "お待ちください。", "ダウンロードを確認しています...", "インストール中："},
+      {"OK", "キャンセル", "お待ちください。", "ダウンロードを確認しています...",
+       "インストール中："},
       {"확인", "취소", "잠시 기다려 주십시오.", "다운로드 확인 중...", "설치 중 "},
       {"OK", "Cancelar", "Aguarde.", "Verificando o download...", "Instalando  "},
       {"OK", "Отмена", "Подождите...", "Проверка загрузки...", "Установка..."},

@@ -117,6 +117,7 @@ TEST(ParamChecker, RejectedCommandLinesPrintTheUsageLineOnce) {
       {""},
       {"/tmp/some.pkg"},
       {"-psnx", "-silent", "bogus"},
+      {"-PSN_0_1"},  // only the exact lower-case prefix marks a serial number
   };
   for (const Args& args : table) {
     SCOPED_TRACE(testing::PrintToString(args));

@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <optional>
+#include <utility>
 
 namespace platform {
 
@@ -24,7 +26,6 @@ using PlistPtr = std::unique_ptr<void, PlistDeleter>;
 struct MallocDeleter {
   void operator()(void* p) const { std::free(p); }
 };
-using KeyPtr = std::unique_ptr<char, MallocDeleter>;
 using IterPtr = std::unique_ptr<void, MallocDeleter>;
 
 struct FileCloser {
@@ -37,6 +38,39 @@ bool isRegularFile(const std::string& path) {
   return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
+struct BinaryDeleter {
+  void operator()(char* bytes) const { plist_to_bin_free(bytes); }
+};
+using BinaryPtr = std::unique_ptr<char, BinaryDeleter>;
+
+// The whole text of a dictionary key. The library's own key getters assert that a key has
+// no NUL byte, and a binary list can carry one, so the key is written out as a one-object
+// binary list and read back as a string, whose length the library does report.
+std::optional<std::string> keyText(plist_t keyNode) {
+  if (keyNode == nullptr || plist_get_node_type(keyNode) != PLIST_KEY) return std::nullopt;
+  char* rawBytes = nullptr;
+  std::uint32_t length = 0;
+  plist_to_bin(keyNode, &rawBytes, &length);
+  BinaryPtr bytes(rawBytes);
+  if (!bytes || length == 0) return std::nullopt;
+  plist_t rawString = nullptr;
+  plist_from_bin(bytes.get(), length, &rawString);
+  PlistPtr string(rawString);
+  if (!string || plist_get_node_type(string.get()) != PLIST_STRING) return std::nullopt;
+  std::uint64_t textLength = 0;
+  const char* text = plist_get_string_ptr(string.get(), &textLength);
+  if (text == nullptr) return std::nullopt;
+  return std::string(text, static_cast<std::size_t>(textLength));
+}
+
+std::optional<std::string> stringValue(plist_t value) {
+  if (plist_get_node_type(value) != PLIST_STRING) return std::nullopt;
+  std::uint64_t length = 0;
+  const char* text = plist_get_string_ptr(value, &length);
+  if (text == nullptr) return std::nullopt;
+  return std::string(text, static_cast<std::size_t>(length));
+}
+
 std::map<std::string, std::string> stringEntries(plist_t dict) {
   std::map<std::string, std::string> entries;
   plist_dict_iter rawIter = nullptr;
@@ -44,16 +78,14 @@ std::map<std::string, std::string> stringEntries(plist_t dict) {
   IterPtr iter(rawIter);
   if (!iter) return entries;
   for (;;) {
-    char* rawKey = nullptr;
     plist_t value = nullptr;
-    plist_dict_next_item(dict, iter.get(), &rawKey, &value);
-    KeyPtr key(rawKey);
+    // No key out of the iterator: that path uses the asserting getter (see keyText).
+    plist_dict_next_item(dict, iter.get(), nullptr, &value);
     if (value == nullptr) break;
-    if (!key || plist_get_node_type(value) != PLIST_STRING) continue;
-    std::uint64_t length = 0;
-    const char* text = plist_get_string_ptr(value, &length);
-    if (text == nullptr) continue;
-    entries.emplace(key.get(), std::string(text, static_cast<std::size_t>(length)));
+    auto text = stringValue(value);
+    if (!text) continue;
+    auto key = keyText(plist_dict_item_get_key(value));
+    if (key) entries.emplace(std::move(*key), std::move(*text));
   }
   return entries;
 }

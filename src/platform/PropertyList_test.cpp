@@ -74,6 +74,32 @@ TEST(PropertyList, KeepsUtf8AndEntityEscapedText) {
   EXPECT_EQ(entries->at("Name"), "Caf\xc3\xa9 & co <1>");
 }
 
+TEST(PropertyList, StringsWithNulBytes) {
+  // Binary lists may hold NUL bytes in strings. One-byte strings end at their first NUL (the
+  // library reads them as C strings); two-byte strings keep their whole text, keys included,
+  // and must not stop the reader.
+  const std::string oneByte(
+      "\x62\x70\x6c\x69\x73\x74\x30\x30\xd2\x01\x02\x03\x04\x5a\x4b\x65\x79\x00\x48\x69"
+      "\x64\x64\x65\x6e\x5f\x10\x0f\x43\x46\x42\x75\x6e\x64\x6c\x65\x56\x65\x72\x73\x69"
+      "\x6f\x6e\x55\x66\x69\x72\x73\x74\x5a\x32\x2e\x35\x2e\x31\x00\x38\x30\x39\x30\x08"
+      "\x0d\x18\x2a\x30\x00\x00\x00\x00\x00\x00\x01\x01\x00\x00\x00\x00\x00\x00\x00\x05"
+      "\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x3b",
+      96);
+  auto entries = parsePropertyListStrings(oneByte);
+  ASSERT_TRUE(entries);
+  EXPECT_EQ(*entries, (Entries{{"Key", "first"}, {"CFBundleVersion", "2.5.1"}}));
+
+  const std::string twoByte(
+      "\x62\x70\x6c\x69\x73\x74\x30\x30\xd1\x01\x02\x63\x00\xe9\x00\x00\x00\x78\x59\x75"
+      "\x74\x66\x31\x36\x20\x6b\x65\x79\x08\x0b\x12\x00\x00\x00\x00\x00\x00\x01\x01\x00"
+      "\x00\x00\x00\x00\x00\x00\x03\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00"
+      "\x00\x00\x1c",
+      63);
+  entries = parsePropertyListStrings(twoByte);
+  ASSERT_TRUE(entries);
+  EXPECT_EQ(*entries, (Entries{{std::string("\xc3\xa9\0x", 4), "utf16 key"}}));
+}
+
 TEST(PropertyList, ReadsOnlyRegularFiles) {
   ScratchDir dir;
   EXPECT_EQ(readPropertyListStrings(dir.write("xml.plist", xmlPlist({{"K", "v"}}))),

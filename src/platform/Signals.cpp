@@ -20,6 +20,8 @@ InterruptWatch::InterruptWatch(std::function<void()> fn)
       sourceId_(g_unix_signal_add(SIGINT, onInterrupt, fn_.get())) {}
 
 // Removing the last watch of a signal makes GLib restore its default action.
-InterruptWatch::~InterruptWatch() { g_source_remove(sourceId_); }
+InterruptWatch::~InterruptWatch() {
+  g_source_remove(sourceId_);
+}
 
 }  // namespace platform

@@ -12,16 +12,20 @@ inline constexpr const char kNSURLErrorDomain[] = "NSURLErrorDomain";
 
 /// The URL loading system's public error codes that transfers report.
 enum UrlErrorCode : long {
+  kUrlErrorUnknown = -1,
   kUrlErrorCancelled = -999,
   kUrlErrorBadURL = -1000,
   kUrlErrorTimedOut = -1001,
+  kUrlErrorUnsupportedURL = -1002,  ///< a scheme other than http or https, also on redirect
   kUrlErrorCannotFindHost = -1003,
   kUrlErrorCannotConnectToHost = -1004,
   kUrlErrorNetworkConnectionLost = -1005,
   kUrlErrorHTTPTooManyRedirects = -1007,
   kUrlErrorBadServerResponse = -1011,
+  kUrlErrorCannotDecodeContentData = -1015,  ///< a corrupt or truncated gzip body
   kUrlErrorFileDoesNotExist = -1100,
   kUrlErrorDataLengthExceedsMaximum = -1103,
+  kUrlErrorSecureConnectionFailed = -1200,
   kUrlErrorCannotCreateFile = -3000,
   kUrlErrorCannotWriteToFile = -3003,
 };
@@ -33,12 +37,16 @@ struct UrlError {
   std::string failingUrlString;
 };
 
+/// An error of this layer: kNSURLErrorDomain, code, the code's English description and
+/// failingUrl.
+UrlError makeUrlError(long code, const std::string& failingUrl);
+
 struct UrlResponse {
-  std::string url;                      ///< the URL that answered (after redirects)
+  std::string url;  ///< the URL that answered (after redirects)
   long statusCode = 0;
   std::int64_t expectedContentLength = -1;  ///< -1 when unknown
-  std::string mimeType;                 ///< Content-Type without parameters
-  std::string suggestedFilename;        ///< last path component of the URL, never empty
+  std::string mimeType;                     ///< Content-Type without parameters
+  std::string suggestedFilename;            ///< last path component of the URL, never empty
 };
 
 class UrlDownload;
@@ -54,7 +62,8 @@ class UrlDownloadDelegate {
   virtual void willSendRequest(UrlDownload& download, const std::string& newUrl,
                                const UrlResponse* redirectResponse) = 0;
   virtual void didReceiveResponse(UrlDownload& download, const UrlResponse& response) = 0;
-  virtual bool shouldDecodeSourceDataOfMIMEType(UrlDownload& download, const std::string& mimeType) = 0;
+  virtual bool shouldDecodeSourceDataOfMIMEType(UrlDownload& download,
+                                                const std::string& mimeType) = 0;
   /// Must call download.setDestination() before returning.
   virtual void decideDestinationWithSuggestedFilename(UrlDownload& download,
                                                       const std::string& filename) = 0;

@@ -23,7 +23,8 @@ std::vector<TextRun> parseMessageMarkup(const std::string& message) {
         addressStart == text.npos ? text.npos : text.find(kAddressEnd, addressStart);
     const std::size_t linkStart =
         addressEnd == text.npos ? text.npos : addressEnd + kAddressEnd.size();
-    const std::size_t linkEnd = linkStart == text.npos ? text.npos : text.find(kCloseMarker, linkStart);
+    const std::size_t linkEnd =
+        linkStart == text.npos ? text.npos : text.find(kCloseMarker, linkStart);
     if (linkEnd == text.npos) {
       // Malformed or absent mark-up is shown as written, not dropped.
       runs.push_back({std::string(text.substr(cursor)), std::nullopt});
@@ -45,6 +46,8 @@ void ErrorDialogController::setMessage(const std::string& message, const std::st
   runs_ = parseMessageMarkup(message);
 }
 
-int ErrorDialogController::runModal() { return presenter_.runErrorDialog(title_, runs_, okText_); }
+int ErrorDialogController::runModal() {
+  return presenter_.runErrorDialog(title_, runs_, okText_);
+}
 
 }  // namespace ui

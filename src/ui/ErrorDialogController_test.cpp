@@ -9,8 +9,12 @@ namespace {
 
 using Runs = std::vector<TextRun>;
 
-TextRun plain(const std::string& s) { return {s, std::nullopt}; }
-TextRun link(const std::string& s, const std::string& address) { return {s, address}; }
+TextRun plain(const std::string& s) {
+  return {s, std::nullopt};
+}
+TextRun link(const std::string& s, const std::string& address) {
+  return {s, address};
+}
 
 TEST(MarkupTest, TextWithoutAnchorIsOnePlainRunAndEmptyTextHasNone) {
   EXPECT_EQ(parseMessageMarkup("Please contact your administrator."),
@@ -24,8 +28,9 @@ TEST(MarkupTest, WellFormedLinksBecomeLinkRunsBetweenPlainRuns) {
   EXPECT_EQ(parseMessageMarkup("<a href='u1'>one</a> and <a href='u2'>two</a>"),
             (Runs{plain(""), link("one", "u1"), plain(" and "), link("two", "u2")}));
   // Multi-byte characters on both sides of the markers stay whole.
-  EXPECT_EQ(parseMessageMarkup("Lesen Sie die <a href='x'>Systemanforderungen</a> für Orvel."),
-            (Runs{plain("Lesen Sie die "), link("Systemanforderungen", "x"), plain(" für Orvel.")}));
+  EXPECT_EQ(
+      parseMessageMarkup("Lesen Sie die <a href='x'>Systemanforderungen</a> für Orvel."),
+      (Runs{plain("Lesen Sie die "), link("Systemanforderungen", "x"), plain(" für Orvel.")}));
   EXPECT_EQ(parseMessageMarkup("<a href=''></a>"), (Runs{plain(""), link("", "")}));
 }
 

@@ -60,7 +60,8 @@ std::unique_ptr<Presenter> loadGtkPresenter() {
   // GTK cannot be unloaded safely once initialised: the module stays mapped to the end.
   ModuleHandle module(dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE));
   if (!module) return nullptr;
-  auto factory = reinterpret_cast<GtkPresenterFactory>(dlsym(module.get(), kGtkPresenterFactoryName));
+  auto factory =
+      reinterpret_cast<GtkPresenterFactory>(dlsym(module.get(), kGtkPresenterFactoryName));
   if (!factory) return nullptr;
   std::unique_ptr<Presenter> presenter(factory());
   if (!presenter) return nullptr;
@@ -101,7 +102,9 @@ void LazyPresenter::bindProgress(ProgressBinding binding) {
   }
 }
 
-void LazyPresenter::showProgress() { chosen().showProgress(); }
+void LazyPresenter::showProgress() {
+  chosen().showProgress();
+}
 
 // Nothing shows before a presenter is chosen, so there is nothing to close.
 void LazyPresenter::closeProgress() {

@@ -33,7 +33,8 @@ class ProgressFollower {
  private:
   template <typename Observable>
   void follow(Observable* observable, unsigned& token) {
-    if (observable) token = observable->subscribe([changed = changed_](const auto&) { (*changed)(); });
+    if (observable)
+      token = observable->subscribe([changed = changed_](const auto&) { (*changed)(); });
   }
   template <typename Observable>
   static void drop(Observable* observable, unsigned token) {

@@ -42,7 +42,9 @@ std::string progressLine(const std::string& title, double percent, const std::st
 
 TerminalPresenter::TerminalPresenter(int outFd, int inFd) : outFd_(outFd), inFd_(inFd) {}
 
-TerminalPresenter::~TerminalPresenter() { closeProgress(); }
+TerminalPresenter::~TerminalPresenter() {
+  closeProgress();
+}
 
 void TerminalPresenter::bindProgress(ProgressBinding binding) {
   follower_.reset();
@@ -70,7 +72,9 @@ void TerminalPresenter::closeProgress() {
   drawnLine_.clear();
 }
 
-void TerminalPresenter::setCancelEnabled(bool enabled) { cancelEnabled_ = enabled; }
+void TerminalPresenter::setCancelEnabled(bool enabled) {
+  cancelEnabled_ = enabled;
+}
 
 void TerminalPresenter::runAlert(const std::string& title, const std::string& message,
                                  const std::string& buttonLabel) {
@@ -85,15 +89,19 @@ int TerminalPresenter::runErrorDialog(const std::string& title, const std::vecto
 
 void TerminalPresenter::redraw(bool force) {
   if (!showing_ || !isatty(outFd_)) return;
+  const std::string title = binding_.title ? binding_.title->get() : "";
+  const std::string pleaseWait = binding_.pleaseWait ? binding_.pleaseWait->get() : "";
   const std::string line =
-      progressLine(binding_.title ? binding_.title->get() : "",
-                   binding_.percent ? binding_.percent->get() : 0.0,
-                   binding_.pleaseWait ? binding_.pleaseWait->get() : "", kBarWidth);
-  const auto now = std::chrono::steady_clock::now();
+      progressLine(title, binding_.percent ? binding_.percent->get() : 0.0, pleaseWait, kBarWidth);
   if (line == drawnLine_) return;
-  if (!force && !drawnLine_.empty() && now - drawnAt_ < kRedrawInterval) return;
+  // Only the percentage is throttled: a new text ("Verifying download...") may be the
+  // last change for a while and must not wait for the next one.
+  const std::string texts = title + '\n' + pleaseWait;
+  const auto now = std::chrono::steady_clock::now();
+  if (!force && texts == drawnTexts_ && now - drawnAt_ < kRedrawInterval) return;
   write("\r" + line + kClearToEndOfLine);
   drawnLine_ = line;
+  drawnTexts_ = texts;
   drawnAt_ = now;
 }
 

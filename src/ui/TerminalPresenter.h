@@ -49,6 +49,7 @@ class TerminalPresenter : public Presenter {
   std::unique_ptr<ProgressFollower> follower_;
   std::unique_ptr<platform::InterruptWatch> interrupt_;
   std::string drawnLine_;
+  std::string drawnTexts_;  ///< title and please-wait text of drawnLine_
   std::chrono::steady_clock::time_point drawnAt_;
 };
 

@@ -117,8 +117,13 @@ TEST(TerminalPresenterTest, OnATerminalTheLineIsRedrawnInPlaceAndCleared) {
   presenter.showProgress();
   const std::string first = drain(tty.master.fd);
   EXPECT_EQ(first, "\rInstalling Sample [#########.....................] 30% Please wait.\x1b[K");
-  model.title.set("Installing Other");
-  model.percent.set(30);  // throttled or not, the same line is never written twice
+  model.percent.set(31);
+  model.pleaseWait.set("Verifying download...");  // a new text is drawn at once
+  const std::string redrawn = drain(tty.master.fd);
+  EXPECT_EQ(redrawn.substr(redrawn.rfind('\r')),
+            "\rInstalling Sample [#########.....................] 31% Verifying download...\x1b[K");
+  model.percent.set(31);  // the same line is never written twice
+  EXPECT_EQ(drain(tty.master.fd), "");
   presenter.closeProgress();
   const std::string rest = drain(tty.master.fd);
   EXPECT_EQ(rest.substr(rest.size() - 4), "\r\x1b[K");

@@ -152,6 +152,10 @@ class Result(NamedTuple):
         return [(line.priority, line.text) for line in self.log]
 
 
+class ScenarioTimeout(AssertionError):
+    """A program in the sandbox outlived its time limit (a hang) and was killed."""
+
+
 class Helper:
     """A process of the harness (a local HTTP server, say) that runs beside the sandbox.
     It announces where it listens as the first line of its standard output,
@@ -377,9 +381,10 @@ class World:
 
     def run(self, argv: Sequence[str], env: Optional[Dict[str, Optional[str]]] = None,
             timeout: float = _DEFAULT_TIMEOUT, http_proxy: Optional[Helper] = None,
-            stdin: bytes = b"") -> Result:
+            stdin: bytes = b"", allow_timeout: bool = False) -> Result:
         """Runs argv (argv[0] a sandbox path) in the sandbox and waits at most timeout
-        seconds; a program still running then is killed and the result says timed_out.
+        seconds. A program still running then is killed, and the scenario fails with
+        ScenarioTimeout, unless allow_timeout, when the result says timed_out.
         http_proxy points the program's proxy settings at a helper. Standard input is a
         pipe holding stdin, never a terminal."""
         extra = dict(env or {})
@@ -397,6 +402,11 @@ class World:
             timed_out = True
             os.killpg(process.pid, signal.SIGKILL)
             out, err = process.communicate()
-        return Result(process.returncode, out.decode(errors="replace"),
-                      err.decode(errors="replace"), self._syslog.take(), self.tmp_files(),
-                      timed_out)
+        result = Result(process.returncode, out.decode(errors="replace"),
+                        err.decode(errors="replace"), self._syslog.take(), self.tmp_files(),
+                        timed_out)
+        if timed_out and not allow_timeout:
+            raise ScenarioTimeout(f"{list(argv)} still ran after {timeout}s and was killed\n"
+                                  f"stdout: {result.stdout!r}\nstderr: {result.stderr!r}\n"
+                                  f"log: {result.log_pairs!r}")
+        return result

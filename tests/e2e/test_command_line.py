@@ -46,6 +46,7 @@ class CommandLine(unittest.TestCase):
         self.assertFalse(result.timed_out)
         self.assertEqual(result.returncode, code, result.stderr)
         self.assertEqual(result.stdout, stdout)
+        self.assertEqual(result.stderr, "", "no window or alert for a command-line answer")
         self.assertEqual(result.log, [], "nothing is logged before the command line passes")
         self.assertEqual(result.tmp_files, [])
         self.assertIsNone(self.world.recorded_args(self.runtime_record),
@@ -70,7 +71,8 @@ class CommandLineInABrokenBundle(unittest.TestCase):
         with sandbox.World() as world:
             exe = world.add_bundle(version=None, package="absent")
             version = world.run([exe, "-version"])
-            self.assertEqual((version.returncode, version.stdout, version.log), (0, "17.0.0.124\n", []))
+            self.assertEqual((version.returncode, version.stdout, version.log),
+                             (0, "17.0.0.124\n", []))
             rejected = world.run([exe, "-eulaAccepted"])
             self.assertEqual((rejected.returncode, rejected.stdout, rejected.log), (2, USAGE, []))
             self.assertEqual(world.tmp_files(), [])

@@ -29,6 +29,19 @@ server.serve_forever()
 """
 
 
+def processes_running(cmdline_part):
+    """Process ids of the host whose NUL-separated command line contains cmdline_part."""
+    found = []
+    for pid in filter(str.isdigit, os.listdir("/proc")):
+        try:
+            with open(f"/proc/{pid}/cmdline", "rb") as f:
+                if cmdline_part.encode() in f.read():
+                    found.append(int(pid))
+        except OSError:
+            pass
+    return found
+
+
 class Sandbox(unittest.TestCase):
     def setUp(self):
         self.world = sandbox.World()
@@ -55,10 +68,15 @@ class Sandbox(unittest.TestCase):
 
     def test_time_limit_kills_a_hung_program(self):
         started = time.monotonic()
-        result = self.world.run(["/bin/sh", "-c", "echo started; exec sleep 60"], timeout=1)
+        result = self.world.run(["/bin/sh", "-c", "echo started; exec sleep 60"], timeout=1,
+                                allow_timeout=True)
         self.assertTrue(result.timed_out)
         self.assertLess(time.monotonic() - started, 15)
         self.assertEqual(result.stdout, "started\n")
+        with self.assertRaisesRegex(sandbox.ScenarioTimeout, "(?s)still ran after 1s.*hanging"):
+            self.world.run(["/bin/sh", "-c", "echo hanging; sleep 61.5 & wait"], timeout=1)
+        # The kill reaches the sandbox's children too.
+        self.assertEqual(processes_running("sleep\x0061.5"), [])
         quick = self.world.run(["/bin/sh", "-c", "exit 7"])
         self.assertEqual((quick.timed_out, quick.returncode), (False, 7))
 

@@ -34,9 +34,13 @@ ErrorDialogWindow::ErrorDialogWindow(const std::string& title, const std::vector
   g_signal_connect(textView_, "motion-notify-event", G_CALLBACK(onMotion), this);
 }
 
-int ErrorDialogWindow::runModal() { return modal_.run(GTK_WINDOW(window_.get())); }
+int ErrorDialogWindow::runModal() {
+  return modal_.run(GTK_WINDOW(window_.get()));
+}
 
-void ErrorDialogWindow::OK() { modal_.stop(1); }
+void ErrorDialogWindow::OK() {
+  modal_.stop(1);
+}
 
 void ErrorDialogWindow::fill(const std::vector<TextRun>& runs) {
   GtkTextBuffer* buffer = gtk_text_view_get_buffer(textView_);
@@ -50,8 +54,8 @@ void ErrorDialogWindow::fill(const std::vector<TextRun>& runs) {
       gtk_text_buffer_insert(buffer, &end, text.data(), static_cast<gint>(text.size()));
       continue;
     }
-    GtkTextTag* tag = gtk_text_buffer_create_tag(buffer, nullptr, "foreground", "blue",
-                                                 "underline", PANGO_UNDERLINE_SINGLE, nullptr);
+    GtkTextTag* tag = gtk_text_buffer_create_tag(buffer, nullptr, "foreground", "blue", "underline",
+                                                 PANGO_UNDERLINE_SINGLE, nullptr);
     g_object_set_data_full(G_OBJECT(tag), kLinkAddressKey, g_strdup(run.link->c_str()), g_free);
     gtk_text_buffer_insert_with_tags(buffer, &end, text.data(), static_cast<gint>(text.size()), tag,
                                      nullptr);
@@ -62,7 +66,8 @@ std::optional<std::string> ErrorDialogWindow::linkAt(const GtkTextIter& iter) {
   GSList* tags = gtk_text_iter_get_tags(&iter);
   std::optional<std::string> address;
   for (GSList* t = tags; t && !address; t = t->next) {
-    if (auto* value = static_cast<const char*>(g_object_get_data(G_OBJECT(t->data), kLinkAddressKey))) {
+    if (auto* value =
+            static_cast<const char*>(g_object_get_data(G_OBJECT(t->data), kLinkAddressKey))) {
       address = value;
     }
   }
@@ -79,7 +84,9 @@ std::optional<std::string> ErrorDialogWindow::linkAtPointer(double x, double y) 
   return linkAt(iter);
 }
 
-void ErrorDialogWindow::onOK(GtkButton*, gpointer self) { static_cast<ErrorDialogWindow*>(self)->OK(); }
+void ErrorDialogWindow::onOK(GtkButton*, gpointer self) {
+  static_cast<ErrorDialogWindow*>(self)->OK();
+}
 
 // Closing the frame is the only other way out; it answers as OK does and, like OK,
 // leaves the window in place.
@@ -93,7 +100,8 @@ void ErrorDialogWindow::onEventAfter(GtkWidget*, GdkEvent* event, gpointer self)
   auto& dialog = *static_cast<ErrorDialogWindow*>(self);
   // A drag that selected text is no click on the link.
   GtkTextIter start, end;
-  if (gtk_text_buffer_get_selection_bounds(gtk_text_view_get_buffer(dialog.textView_), &start, &end)) {
+  if (gtk_text_buffer_get_selection_bounds(gtk_text_view_get_buffer(dialog.textView_), &start,
+                                           &end)) {
     return;
   }
   if (auto address = dialog.linkAtPointer(event->button.x, event->button.y)) {

@@ -7,17 +7,26 @@
 
 namespace ui::gtk {
 
-void GtkPresenter::bindProgress(ProgressBinding binding) { progress_.bind(std::move(binding)); }
+void GtkPresenter::bindProgress(ProgressBinding binding) {
+  progress_.bind(std::move(binding));
+}
 
-void GtkPresenter::showProgress() { progress_.show(); }
+void GtkPresenter::showProgress() {
+  progress_.show();
+}
 
-void GtkPresenter::closeProgress() { progress_.close(); }
+void GtkPresenter::closeProgress() {
+  progress_.close();
+}
 
-void GtkPresenter::setCancelEnabled(bool enabled) { progress_.setCancelEnabled(enabled); }
+void GtkPresenter::setCancelEnabled(bool enabled) {
+  progress_.setCancelEnabled(enabled);
+}
 
 void GtkPresenter::runAlert(const std::string& title, const std::string& message,
                             const std::string& buttonLabel) {
-  AlertWindow alert(title, message, buttonLabel, progress_.showing() ? progress_.window() : nullptr);
+  AlertWindow alert(title, message, buttonLabel,
+                    progress_.showing() ? progress_.window() : nullptr);
   alert.run();
 }
 

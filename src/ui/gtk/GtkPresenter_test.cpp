@@ -65,20 +65,24 @@ void whenShown(const std::string& title, std::function<void(GtkWindow*)> action)
     std::function<void(GtkWindow*)> action;
     gint64 deadline;
   };
-  auto* pending = new Pending{title, std::move(action), g_get_monotonic_time() + 10 * G_USEC_PER_SEC};
-  g_timeout_add(20, [](gpointer data) -> gboolean {
-    auto* p = static_cast<Pending*>(data);
-    if (GtkWindow* window = visibleWindow(p->title)) {
-      p->action(window);
-    } else if (g_get_monotonic_time() < p->deadline) {
-      return G_SOURCE_CONTINUE;
-    } else {
-      ADD_FAILURE() << "window never shown: " << p->title;
-      std::abort();  // the modal run would wait forever
-    }
-    delete p;
-    return G_SOURCE_REMOVE;
-  }, pending);
+  auto* pending =
+      new Pending{title, std::move(action), g_get_monotonic_time() + 10 * G_USEC_PER_SEC};
+  g_timeout_add(
+      20,
+      [](gpointer data) -> gboolean {
+        auto* p = static_cast<Pending*>(data);
+        if (GtkWindow* window = visibleWindow(p->title)) {
+          p->action(window);
+        } else if (g_get_monotonic_time() < p->deadline) {
+          return G_SOURCE_CONTINUE;
+        } else {
+          ADD_FAILURE() << "window never shown: " << p->title;
+          std::abort();  // the modal run would wait forever
+        }
+        delete p;
+        return G_SOURCE_REMOVE;
+      },
+      pending);
 }
 
 struct Model {
@@ -148,6 +152,7 @@ TEST_F(GtkPresenterTest, AlertShowsItsMessageLiterallyUntilItsButtonIsPressed) {
     usedMarkup = gtk_label_get_use_markup(label);
     auto* ok = GTK_BUTTON(child(GTK_WIDGET(window), "okButton"));
     EXPECT_STREQ(gtk_button_get_label(ok), "Aceptar");
+    EXPECT_EQ(gtk_window_get_focus(window), GTK_WIDGET(ok)) << "Enter dismisses the alert";
     gtk_button_clicked(ok);
   });
   presenter_->runAlert("Install Sample", "<b>not bold</b> & <a href='x'>y</a>", "Aceptar");

@@ -23,7 +23,9 @@ ProgressWindow::ProgressWindow() {
   g_signal_connect(window_.get(), "delete-event", G_CALLBACK(onDelete), this);
 }
 
-ProgressWindow::~ProgressWindow() { close(); }
+ProgressWindow::~ProgressWindow() {
+  close();
+}
 
 void ProgressWindow::bind(ProgressBinding binding) {
   const bool wasShowing = showing();

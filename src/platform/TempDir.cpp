@@ -1,0 +1,47 @@
+#include "platform/TempDir.h"
+
+#include <stdlib.h>
+#include <sys/stat.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/FileSystem.h"
+
+namespace platform {
+namespace {
+
+// The directory of this process, made on first use. One per process, as the temporary
+// directory of a user session is one place for every caller.
+std::string& madeDirectory() {
+  static std::string path;
+  return path;
+}
+
+std::string makeDirectory() {
+  const char* base = ::getenv("TMPDIR");
+  std::string parent = (base != nullptr && *base != '\0') ? base : "/tmp";
+  std::string pattern = appendPathComponent(parent, "naib-XXXXXX");
+  std::vector<char> buffer(pattern.begin(), pattern.end());
+  buffer.push_back('\0');
+  // mkdtemp creates the directory 0700 itself: nobody else can list or plant files in it.
+  if (::mkdtemp(buffer.data()) == nullptr) return {};
+  return std::string(buffer.data());
+}
+
+}  // namespace
+
+std::string temporaryDirectory() {
+  std::string& path = madeDirectory();
+  if (path.empty()) path = makeDirectory();
+  return path;
+}
+
+void removeTemporaryDirectory() {
+  std::string& path = madeDirectory();
+  if (path.empty()) return;
+  removeItem(path);
+  path.clear();
+}
+
+}  // namespace platform

@@ -1,0 +1,55 @@
+// Feeds arbitrary bytes as a detached signature to the first pass: the DER reader, the
+// signer's names and usage, and the verification over the test PKI's data file with the
+// chain to the embedded (test) root. Besides the sanitizers' findings, a signature that
+// passes must have left a captured chain and no error text.
+#include <unistd.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "platform/NotificationCenter.h"
+#include "signature/SignatureVerification.h"
+
+namespace {
+
+std::string writeInput(const uint8_t* data, size_t size) {
+  static const std::string path = [] {
+    char tmpl[] = "/tmp/naib-fuzz-sig-XXXXXX";
+    const int fd = mkstemp(tmpl);
+    if (fd < 0) std::abort();
+    close(fd);
+    return std::string(tmpl);
+  }();
+  FILE* f = std::fopen(path.c_str(), "wb");
+  if (f == nullptr) std::abort();
+  if (size > 0 && std::fwrite(data, 1, size, f) != size) std::abort();
+  std::fclose(f);
+  return path;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  static platform::NotificationCenter center;
+  static platform::NotificationQueue queue(center);
+  const std::string sigPath = writeInput(data, size);
+  signature::SignatureVerification verifier(center, queue);
+  verifier.setDataPath(NAIB_TEST_PKI_DIR "/data.bin");
+  verifier.setSignaturePath(sigPath);
+  signature::Pkcs7Ptr p7 = verifier.readPkcs7();
+  if (!p7) {
+    if (verifier.errorString().empty()) std::abort();
+    return 0;
+  }
+  const bool valid = verifier.verifyDetachedSignature(p7.get());
+  if (valid && (!verifier.errorString().empty() || sk_X509_num(signature::certChain()) == 0)) {
+    std::abort();
+  }
+  // The URLs of what was accepted, then a clean chain for the next input.
+  signature::SignatureVerification::collectCrlUrls(signature::certChain());
+  while (sk_X509_num(signature::certChain()) > 0) X509_free(sk_X509_pop(signature::certChain()));
+  return 0;
+}
