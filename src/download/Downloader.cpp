@@ -26,6 +26,13 @@ Downloader::Downloader(platform::NotificationQueue& queue, ui::Presenter& presen
 Downloader::~Downloader() = default;
 
 void Downloader::startDownload(const std::string& notificationName) {
+  notificationName_ = notificationName;
+  if (currentUrlIndex_ < 0 || currentUrlIndex_ >= static_cast<int>(urlStrings_.size())) {
+    // Nothing (left) to fetch: the caller still gets the run's one notification.
+    doingDownload(false);
+    sendDoneNotfication(ignoreFailures_);
+    return;
+  }
   const std::string& url = urlStrings_.at(static_cast<std::size_t>(currentUrlIndex_));
   DebugTrace("Info: URL is %@", url.c_str());
   resetProgress();
@@ -36,9 +43,6 @@ void Downloader::startDownload(const std::string& notificationName) {
     install::logDownloadBegin("crl", url.c_str());
   }
 
-  // The name is needed by the failure path below, so it is stored before the transfer
-  // can end.
-  notificationName_ = notificationName;
   urlDownload_.reset();
   urlDownload_ = platform::UrlDownload::start(url, *this);
   if (urlDownload_) {
@@ -54,6 +58,9 @@ void Downloader::startDownload(const std::string& notificationName) {
 }
 
 void Downloader::stopDownLoad() {
+  // Only a run in progress can be cancelled: a late second press must not post a second
+  // done notification for a run that has already reported.
+  if (!active_) return;
   if (urlDownload_) urlDownload_->cancel();
   doingDownload(false);
   install::logDownloadCancel();
@@ -66,6 +73,7 @@ void Downloader::resetProgress() {
 }
 
 void Downloader::doingDownload(bool active) {
+  active_ = active;
   presenter_.setCancelEnabled(active);
   if (active) {
     if (!silent_) presenter_.showProgress();

@@ -33,8 +33,9 @@ class Downloader : private platform::UrlDownloadDelegate {
   Downloader& operator=(const Downloader&) = delete;
 
   /// Starts the run at the current URL; the done notification is named notificationName.
+  /// With no URL left to fetch the run ends at once (success as ignoreFailures).
   void startDownload(const std::string& notificationName);
-  /// The Cancel button's action.
+  /// The Cancel button's action; ignored when no run is in progress.
   void stopDownLoad();
   void sendDoneNotfication(bool success);
   /// Deletes the files of every ended run and the private temporary directory.
@@ -93,6 +94,7 @@ class Downloader : private platform::UrlDownloadDelegate {
   std::optional<platform::UrlError> lastError_;
   bool ignoreFailures_ = false;
   bool silent_ = false;
+  bool active_ = false;  ///< between doingDownload(true) and the end of the run
   std::string notificationName_;
   platform::Observable<std::string> localizedPleaseWait_;
   platform::Observable<std::string> localizedCancel_;

@@ -285,5 +285,18 @@ TEST_F(DownloaderTest, RevocationRunAfterInstallerRunKeepsStateAndCleansUpBoth) 
   downloader_.cleanupTempFiles();  // again: nothing left, nothing fails
 }
 
+TEST_F(DownloaderTest, LateCancelAndExhaustedListStillGiveOneNotificationPerRun) {
+  runAll({"/installer.pkg"});
+  downloader_.stopDownLoad();  // the run has ended: nothing to cancel, nothing to post
+  platform::runMainLoopUntil([] { return false; }, 200);
+  ASSERT_EQ(received_.size(), 1u);
+  EXPECT_TRUE(received_[0].success);
+
+  downloader_.startDownload(kInstallerDownloadDone);  // index already past the list
+  ASSERT_TRUE(platform::runMainLoopUntil([&] { return received_.size() == 2; }, 2000));
+  EXPECT_FALSE(received_[1].success);
+  EXPECT_EQ(server_.requests().size(), 1u);
+}
+
 }  // namespace
 }  // namespace download

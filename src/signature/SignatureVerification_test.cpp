@@ -4,12 +4,19 @@
 #include <openssl/pem.h>
 #include <openssl/x509v3.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <sstream>
 
+#include "download/Downloader.h"
 #include "libinstall/LibInstall.h"
 #include "platform/RunLoop.h"
+#include "platform/testing/LocalHttpServer.h"
+#include "ui/testing/RecordingPresenter.h"
 
 namespace signature {
 namespace {
@@ -359,6 +366,188 @@ TEST_F(RevocationTest, AChainWithoutUrlsIsValidWithoutDownloadAfterTheCallReturn
   EXPECT_FALSE(v.deliveredDuringCall);
   EXPECT_TRUE(verifier.startedFetchingCrls());
   EXPECT_EQ(verifier.crlPaths(), nullptr);
+}
+
+TEST_F(RevocationTest, ADoneNotificationThatIsNoAnswerIsIgnored) {
+  auto files = std::make_shared<std::vector<std::string>>(1, pki("crl-intermediate.der"));
+  platform::Notification done{
+      download::kCrlDownloadDone,
+      nullptr,
+      {{download::kDownloaderKeySuccess, true}, {download::kDownloaderKeyFiles, PathList(files)}}};
+  int verdicts = 0;
+  int tag = 0;
+  center_.addObserver(&tag, kSignatureVerifyDone,
+                      [&](const platform::Notification&) { ++verdicts; });
+  {
+    SignatureVerification verifier(center_, queue_);
+    // Before the verification started: nothing to answer.
+    center_.post(done);
+    platform::runMainLoopUntil([&] { return queue_.pending() == 0; }, 500);
+    EXPECT_EQ(verdicts, 0);
+    EXPECT_EQ(verifier.crlPaths(), nullptr);
+    // After the verdict: a late run of someone else's download posts no second one.
+    run(verifier, pki("data.bin"), pki("sig-revoked.der"));
+    ASSERT_EQ(verdicts, 1);
+    center_.post(done);
+    platform::runMainLoopUntil([&] { return queue_.pending() == 0; }, 500);
+    EXPECT_EQ(verdicts, 1);
+  }
+  // A destroyed verifier is no longer an observer.
+  center_.post(done);
+  platform::runMainLoopUntil([&] { return queue_.pending() == 0; }, 500);
+  EXPECT_EQ(verdicts, 1);
+  center_.removeObserver(&tag);
+}
+
+// The whole road with the real Downloader: the chain's CRL URLs go through http_proxy to a
+// local server that plays crl.halvex.example.
+class CrlDownloadTest : public SignatureVerificationTest {
+ protected:
+  void SetUp() override {
+    SignatureVerificationTest::SetUp();
+    server_ = std::make_unique<platform::testing::LocalHttpServer>();
+    savedProxy_ = std::getenv("http_proxy") ? std::getenv("http_proxy") : "";
+    setenv("http_proxy", server_->url("").c_str(), 1);
+    unsetenv("no_proxy");
+    unsetenv("NO_PROXY");
+    downloader_ = std::make_shared<download::Downloader>(queue_, presenter_);
+    downloader_->setSilent(true);
+  }
+  void TearDown() override {
+    downloader_->cleanupTempFiles();
+    if (savedProxy_.empty()) {
+      unsetenv("http_proxy");
+    } else {
+      setenv("http_proxy", savedProxy_.c_str(), 1);
+    }
+  }
+
+  void serveCrls(const std::string& intermediateCrl) {
+    server_->addFile("root.crl", readFile(pki("crl-root.der")));
+    server_->addFile("intermediate.crl", readFile(pki(intermediateCrl)));
+  }
+
+  static std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  }
+
+  struct Result {
+    Verdict verdict;
+    std::string error;
+    std::vector<std::string> log;
+  };
+  Result verifyWithDownloads(const std::string& sig,
+                             const std::function<void(SignatureVerification&)>& afterCall = {}) {
+    SignatureVerification verifier(center_, queue_);
+    verifier.setDownloader(downloader_);
+    LogCapture log;
+    Verdict v;
+    int tag = 0;
+    center_.addObserver(&tag, kSignatureVerifyDone, [&](const platform::Notification& n) {
+      ++v.count;
+      v.fromVerifier = n.object == &verifier;
+      v.valid = std::any_cast<bool>(n.userInfo.at(kSignatureKeyIsValid));
+    });
+    verifier.verifyDataAtPath(pki("data.bin"), sig);
+    v.deliveredDuringCall = v.count != 0;
+    if (afterCall) afterCall(verifier);
+    platform::runMainLoopUntil([&] { return v.count > 0; }, 20000);
+    platform::runMainLoopUntil([&] { return queue_.pending() == 0; }, 1000);
+    center_.removeObserver(&tag);
+    return {v, verifier.errorString(), log.lines()};
+  }
+
+  // The lines the revocation pass writes, without the downloader's own.
+  static std::vector<std::string> verdictLines(const std::vector<std::string>& log) {
+    std::vector<std::string> out;
+    for (const auto& line : log) {
+      if (line.rfind("Begin crl download", 0) == 0 || line.rfind("Download", 0) == 0) continue;
+      out.push_back(line);
+    }
+    return out;
+  }
+
+  ui::testing::RecordingPresenter presenter_;
+  std::unique_ptr<platform::testing::LocalHttpServer> server_;
+  std::shared_ptr<download::Downloader> downloader_;
+  std::string savedProxy_;
+};
+
+TEST_F(CrlDownloadTest, ARevokedSignerIsRejectedAfterTheDownload) {
+  serveCrls("crl-intermediate.der");
+  const Result r = verifyWithDownloads(pki("sig-revoked.der"));
+  EXPECT_EQ(r.verdict.count, 1);
+  EXPECT_FALSE(r.verdict.valid);
+  EXPECT_TRUE(r.verdict.fromVerifier);
+  EXPECT_FALSE(r.verdict.deliveredDuringCall);
+  EXPECT_EQ(r.error, X509_verify_cert_error_string(X509_V_ERR_CERT_REVOKED));
+  EXPECT_EQ(verdictLines(r.log),
+            (std::vector<std::string>{"Begin cert chain validation", "Cert revocation found",
+                                      "Cert chain validation failed", "Cert revocation found"}));
+  // Both distribution points were fetched, each once.
+  auto requests = server_->requests();
+  std::sort(requests.begin(), requests.end());
+  EXPECT_EQ(requests, (std::vector<std::string>{"GET /intermediate.crl", "GET /root.crl"}));
+}
+
+TEST_F(CrlDownloadTest, AnExpiredListLetsTheSignaturePass) {
+  serveCrls("crl-intermediate-expired.der");
+  const Result r = verifyWithDownloads(pki("sig-revoked.der"));
+  EXPECT_EQ(r.verdict.count, 1);
+  EXPECT_TRUE(r.verdict.valid);
+  EXPECT_EQ(r.error, "");
+  EXPECT_EQ(verdictLines(r.log), (std::vector<std::string>{"Begin cert chain validation",
+                                                           "Cert chain validation succeeded",
+                                                           "Detached signature verified"}));
+}
+
+TEST_F(CrlDownloadTest, AUrlNamedTwiceIsFetchedOnce) {
+  serveCrls("crl-intermediate.der");
+  const Result r = verifyWithDownloads(pki("sig-dup-dp.der"));
+  EXPECT_TRUE(r.verdict.valid);
+  const auto requests = server_->requests();
+  EXPECT_EQ(std::count(requests.begin(), requests.end(), "GET /intermediate.crl"), 1);
+}
+
+TEST_F(CrlDownloadTest, FailedDownloadsLetTheSignaturePass) {
+  server_->setRoutes(R"({"/intermediate.crl": {"status": 404}, "/root.crl": {"status": 500}})");
+  const Result r = verifyWithDownloads(pki("sig-revoked.der"));
+  EXPECT_EQ(r.verdict.count, 1);
+  EXPECT_TRUE(r.verdict.valid);
+  EXPECT_EQ(r.error, "");
+  // No file came: no list is applied and the chain check is not even begun.
+  EXPECT_EQ(verdictLines(r.log), std::vector<std::string>{"Detached signature verified"});
+  EXPECT_EQ(server_->requests().size(), 2u);
+}
+
+TEST_F(CrlDownloadTest, ACancelledDownloadLetsTheSignaturePass) {
+  server_->setRoutes(
+      R"({"/intermediate.crl": {"bytes": 100000, "fault": "stall", "after": 10},
+          "/root.crl": {"bytes": 100000, "fault": "stall", "after": 10}})");
+  const Result r = verifyWithDownloads(pki("sig-revoked.der"), [this](SignatureVerification&) {
+    platform::runMainLoopUntil([this] { return !server_->requests().empty(); }, 10000);
+    downloader_->stopDownLoad();
+  });
+  EXPECT_NE(std::find(r.log.begin(), r.log.end(), "Download cancelled"), r.log.end());
+  EXPECT_EQ(verdictLines(r.log), std::vector<std::string>{"Detached signature verified"});
+  EXPECT_EQ(r.verdict.count, 1);
+  EXPECT_TRUE(r.verdict.valid);
+  EXPECT_EQ(r.error, "");
+}
+
+TEST_F(CrlDownloadTest, ASignatureDeletedBetweenThePassesIsRejected) {
+  serveCrls("crl-intermediate.der");
+  const std::string copy = server_->root() + "/../signature-copy.der";
+  std::filesystem::copy_file(pki("sig-good.der"), copy);
+  const Result r = verifyWithDownloads(copy, [&](SignatureVerification& verifier) {
+    ASSERT_TRUE(verifier.startedFetchingCrls());
+    std::filesystem::remove(copy);
+  });
+  EXPECT_EQ(r.verdict.count, 1);
+  EXPECT_FALSE(r.verdict.valid);
+  EXPECT_EQ(r.error, "Unable to read signature " + copy);
+  EXPECT_EQ(verdictLines(r.log), std::vector<std::string>{"Detached signature validation failed"});
 }
 
 }  // namespace

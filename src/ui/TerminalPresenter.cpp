@@ -1,10 +1,13 @@
 #include "ui/TerminalPresenter.h"
 
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
+
+#include "ui/TerminalText.h"
 
 namespace ui {
 namespace {
@@ -19,6 +22,12 @@ double clampPercent(double percent) {
   return std::clamp(percent, 0.0, 100.0);
 }
 
+// The terminal's width in columns; 0 when it does not say.
+int terminalColumns(int fd) {
+  winsize size{};
+  return ioctl(fd, TIOCGWINSZ, &size) == 0 ? size.ws_col : 0;
+}
+
 std::string renderRuns(const std::vector<TextRun>& runs) {
   std::string text;
   for (const TextRun& run : runs) {
@@ -31,13 +40,19 @@ std::string renderRuns(const std::vector<TextRun>& runs) {
 }  // namespace
 
 std::string progressLine(const std::string& title, double percent, const std::string& pleaseWait,
-                         int barWidth) {
+                         int barWidth, int columns) {
   const double p = clampPercent(percent);
   const int filled = static_cast<int>(p * barWidth / 100.0);
-  std::string line = title + " [" + std::string(filled, '#') + std::string(barWidth - filled, '.') +
-                     "] " + std::to_string(static_cast<int>(p)) + "%";
-  if (!pleaseWait.empty()) line += " " + pleaseWait;
-  return line;
+  const std::string bar = " [" + std::string(filled, '#') + std::string(barWidth - filled, '.') +
+                          "] " + std::to_string(static_cast<int>(p)) + "%";
+  const std::string line = title + bar + (pleaseWait.empty() ? "" : " " + pleaseWait);
+  // A line that reaches the last column wraps on many terminals, and "\r" then redraws
+  // only its second half.
+  if (columns <= 0 || displayWidth(line) < columns) return line;
+  // Keep the bar: drop the please-wait text first, then shorten the title.
+  const int room = columns - 1 - displayWidth(bar);
+  if (room < 0) return cutToWidth(bar.substr(1), columns - 1);
+  return cutToWidth(title, room) + bar;
 }
 
 TerminalPresenter::TerminalPresenter(int outFd, int inFd) : outFd_(outFd), inFd_(inFd) {}
@@ -91,8 +106,8 @@ void TerminalPresenter::redraw(bool force) {
   if (!showing_ || !isatty(outFd_)) return;
   const std::string title = binding_.title ? binding_.title->get() : "";
   const std::string pleaseWait = binding_.pleaseWait ? binding_.pleaseWait->get() : "";
-  const std::string line =
-      progressLine(title, binding_.percent ? binding_.percent->get() : 0.0, pleaseWait, kBarWidth);
+  const std::string line = progressLine(title, binding_.percent ? binding_.percent->get() : 0.0,
+                                        pleaseWait, kBarWidth, terminalColumns(outFd_));
   if (line == drawnLine_) return;
   // Only the percentage is throttled: a new text ("Verifying download...") may be the
   // last change for a while and must not wait for the next one.

@@ -54,8 +54,10 @@ class TerminalPresenter : public Presenter {
 };
 
 /// The progress line: title, a bar of barWidth cells and the percentage, then the
-/// please-wait text. percent is clamped to 0..100 (a NaN counts as 0).
+/// please-wait text. percent is clamped to 0..100 (a NaN counts as 0). When columns is
+/// positive the line stays narrower than columns: the please-wait text goes first, then
+/// the title is shortened.
 std::string progressLine(const std::string& title, double percent, const std::string& pleaseWait,
-                         int barWidth);
+                         int barWidth, int columns = 0);
 
 }  // namespace ui

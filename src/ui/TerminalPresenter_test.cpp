@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -84,6 +85,16 @@ TEST(ProgressLineTest, BarIsClampedForUnknownAndOvershootingTotals) {
   EXPECT_EQ(progressLine("T", 99.9, "", 4), "T [###.] 99%");
 }
 
+TEST(ProgressLineTest, NarrowTerminalsDropTheTextThenShortenTheTitle) {
+  EXPECT_EQ(progressLine("Installing Sample", 50, "Please wait.", 4, 80),
+            "Installing Sample [##..] 50% Please wait.");
+  EXPECT_EQ(progressLine("Installing Sample", 50, "Please wait.", 4, 30),
+            "Installing Sample [##..] 50%");
+  EXPECT_EQ(progressLine("インストール中：Sample", 50, "お待ちください。", 4, 20),
+            "インスト [##..] 50%");
+  EXPECT_EQ(progressLine("Installing Sample", 50, "", 4, 8), "[##..] ");
+}
+
 TEST(TerminalPresenterTest, WithoutTerminalProgressIsSilentAndModalsNeverWait) {
   Pipe out, in;  // standard input is a pipe nobody writes to: a wait would hang the test
   Model model;
@@ -129,6 +140,22 @@ TEST(TerminalPresenterTest, OnATerminalTheLineIsRedrawnInPlaceAndCleared) {
   EXPECT_EQ(rest.substr(rest.size() - 4), "\r\x1b[K");
   model.percent.set(90);
   EXPECT_EQ(drain(tty.master.fd), "") << "a closed window follows nothing";
+}
+
+TEST(TerminalPresenterTest, TheLineFitsTheTerminalWidth) {
+  Terminal tty;
+  ASSERT_GE(tty.slave.fd, 0);
+  winsize size{};
+  size.ws_col = 50;
+  size.ws_row = 20;
+  ASSERT_EQ(ioctl(tty.slave.fd, TIOCSWINSZ, &size), 0);
+  Pipe in;
+  Model model;
+  TerminalPresenter presenter(tty.slave.fd, in.read.fd);
+  presenter.bindProgress(model.binding());
+  presenter.showProgress();
+  EXPECT_EQ(drain(tty.master.fd), "\rInstalling Sa [..............................] 0%\x1b[K");
+  presenter.closeProgress();
 }
 
 TEST(TerminalPresenterTest, AlertOnATerminalWaitsForEnterAfterEndingTheProgressLine) {
