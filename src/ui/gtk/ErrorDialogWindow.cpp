@@ -77,7 +77,7 @@ std::optional<std::string> ErrorDialogWindow::linkAt(const GtkTextIter& iter) {
 
 std::optional<std::string> ErrorDialogWindow::linkAtPointer(double x, double y) const {
   gint bx = 0, by = 0;
-  gtk_text_view_window_to_buffer_coords(textView_, GTK_TEXT_WINDOW_WIDGET, static_cast<gint>(x),
+  gtk_text_view_window_to_buffer_coords(textView_, GTK_TEXT_WINDOW_TEXT, static_cast<gint>(x),
                                         static_cast<gint>(y), &bx, &by);
   GtkTextIter iter;
   if (!gtk_text_view_get_iter_at_location(textView_, &iter, bx, by)) return std::nullopt;
@@ -98,6 +98,9 @@ gboolean ErrorDialogWindow::onDelete(GtkWidget*, GdkEvent*, gpointer self) {
 void ErrorDialogWindow::onEventAfter(GtkWidget*, GdkEvent* event, gpointer self) {
   if (event->type != GDK_BUTTON_RELEASE || event->button.button != GDK_BUTTON_PRIMARY) return;
   auto& dialog = *static_cast<ErrorDialogWindow*>(self);
+  if (event->button.window != gtk_text_view_get_window(dialog.textView_, GTK_TEXT_WINDOW_TEXT)) {
+    return;  // a click on the border, not on the text
+  }
   // A drag that selected text is no click on the link.
   GtkTextIter start, end;
   if (gtk_text_buffer_get_selection_bounds(gtk_text_view_get_buffer(dialog.textView_), &start,
@@ -112,7 +115,7 @@ void ErrorDialogWindow::onEventAfter(GtkWidget*, GdkEvent* event, gpointer self)
 gboolean ErrorDialogWindow::onMotion(GtkWidget*, GdkEventMotion* event, gpointer self) {
   auto& dialog = *static_cast<ErrorDialogWindow*>(self);
   GdkWindow* textWindow = gtk_text_view_get_window(dialog.textView_, GTK_TEXT_WINDOW_TEXT);
-  if (!textWindow) return FALSE;
+  if (!textWindow || event->window != textWindow) return FALSE;
   const char* cursorName = dialog.linkAtPointer(event->x, event->y) ? "pointer" : "text";
   std::unique_ptr<GdkCursor, GObjectUnref> cursor(
       gdk_cursor_new_from_name(gdk_window_get_display(textWindow), cursorName));

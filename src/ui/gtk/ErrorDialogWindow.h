@@ -28,6 +28,7 @@ class ErrorDialogWindow {
 
  private:
   void fill(const std::vector<TextRun>& runs);
+  /// The address of the link run under x, y of the text view's text window.
   std::optional<std::string> linkAtPointer(double x, double y) const;
   static void onOK(GtkButton*, gpointer self);
   static gboolean onDelete(GtkWidget*, GdkEvent*, gpointer self);
