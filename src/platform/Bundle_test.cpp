@@ -4,6 +4,10 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
+#include <vector>
+
+#include "platform/Task.h"
 
 #include "platform/testing/ScratchDir.h"
 
@@ -83,6 +87,47 @@ TEST(Bundle, MainBundleOfAPlainExecutableIsItsDirectory) {
   Bundle bundle = Bundle::main();
   EXPECT_EQ(bundle.bundlePath(), exeDir);
   EXPECT_EQ(bundle.resourcePath(), exeDir);
+}
+
+// What Bundle::main() says when the probe program runs from path.
+std::vector<std::string> mainBundleSeenFrom(const ScratchDir& dir, const std::string& path) {
+  const std::string out = dir / "main-bundle.txt";
+  EXPECT_EQ(runTask(path, {out}), 0) << path;
+  std::ifstream in(out);
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+std::string installProbe(const std::string& path) {
+  std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+  std::filesystem::copy_file(NAIB_BUNDLE_PROBE, path);
+  return path;
+}
+
+TEST(Bundle, MainBundleOfAnApplicationIsTheAppDirectory) {
+  ScratchDir dir;
+  dir.write("Install Sample.app/Contents/Info.plist",
+            xmlPlist({{"CFBundleExecutable", "Install Sample"}, {"CFBundleVersion", "1.0.0.1"}}));
+  const std::string exe = installProbe(dir / "Install Sample.app/Contents/MacOS/Install Sample");
+  const std::vector<std::string> expected = {
+      dir / "Install Sample.app", dir / "Install Sample.app/Contents/Resources", "1.0.0.1", exe};
+  EXPECT_EQ(mainBundleSeenFrom(dir, exe), expected);
+  // Started through a link elsewhere, the program still belongs to its real bundle.
+  std::filesystem::create_symlink(exe, dir / "launcher");
+  EXPECT_EQ(mainBundleSeenFrom(dir, dir / "launcher"), expected);
+}
+
+TEST(Bundle, MainBundleOutsideAnApplicationIsTheExecutablesDirectory) {
+  ScratchDir dir;
+  dir.write("flat/Info.plist", xmlPlist({{"CFBundleVersion", "2.0"}}));
+  const std::string flat = installProbe(dir / "flat/tool");
+  EXPECT_EQ(mainBundleSeenFrom(dir, flat),
+            (std::vector<std::string>{dir / "flat", dir / "flat", "2.0", "-"}));
+  // MacOS/ without Contents/ in an .app is not the application layout.
+  const std::string loose = installProbe(dir / "Loose.app/MacOS/tool");
+  EXPECT_EQ(mainBundleSeenFrom(dir, loose),
+            (std::vector<std::string>{dir / "Loose.app/MacOS", dir / "Loose.app/MacOS", "-", "-"}));
 }
 
 }  // namespace

@@ -20,7 +20,10 @@ class ScratchDir {
   ScratchDir() {
     const char* tmp = std::getenv("TMPDIR");
     std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/naib-test-XXXXXX";
-    if (::mkdtemp(pattern.data()) != nullptr) path_ = pattern;
+    // The real path, so that paths the system resolves (the running executable's) compare
+    // equal to paths made here even when the temporary directory is reached through a link.
+    std::error_code ec;
+    if (::mkdtemp(pattern.data()) != nullptr) path_ = std::filesystem::canonical(pattern, ec);
   }
   ~ScratchDir() {
     std::error_code ec;
