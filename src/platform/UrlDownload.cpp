@@ -252,6 +252,7 @@ bool UrlDownload::Impl::configure(const std::string& url) {
 
 gboolean UrlDownload::Impl::onWatchdog(gpointer self) {
   auto* impl = static_cast<Impl*>(self);
+  if (impl->insideCurl > 0) return G_SOURCE_CONTINUE;  // a loop nested in a callback
   const double idleSeconds = static_cast<double>(g_get_monotonic_time() - impl->lastActivity) / 1e6;
   if (idleSeconds < impl->options.timeoutSeconds) return G_SOURCE_CONTINUE;
   impl->watchdog = 0;
@@ -331,13 +332,15 @@ gboolean UrlDownload::Impl::onSocketReady(gint fd, GIOCondition condition, gpoin
 
 gboolean UrlDownload::Impl::onTimeout(gpointer self) {
   auto* impl = static_cast<Impl*>(self);
+  // libcurl cannot be re-entered from a loop nested in one of its callbacks: try again.
+  if (impl->insideCurl > 0) return G_SOURCE_CONTINUE;
   impl->timer = 0;  // this source ends here; libcurl may arm a new one inside drive()
   impl->drive(CURL_SOCKET_TIMEOUT, 0);
   return G_SOURCE_REMOVE;
 }
 
 void UrlDownload::Impl::drive(curl_socket_t fd, int events) {
-  if (stopped) return;
+  if (stopped || insideCurl > 0) return;
   int running = 0;
   ++insideCurl;
   curl_multi_socket_action(multi.get(), fd, events, &running);
@@ -400,7 +403,8 @@ bool UrlDownload::Impl::beginResponse() {
     discardBody = true;
     return true;
   }
-  if (status >= 400) {
+  // Only a success response has a body worth a file.
+  if (status < 200 || status >= 300) {
     fail(status == 404 || status == 410 ? kUrlErrorFileDoesNotExist : kUrlErrorBadServerResponse);
     return false;
   }

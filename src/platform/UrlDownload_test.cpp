@@ -133,6 +133,7 @@ class UrlDownloadTest : public ::testing::Test {
     "/missing": {"status": 404},
     "/gone": {"status": 410},
     "/broken": {"status": 500},
+    "/choices": {"status": 300},
     "/reset": {"bytes": 400000, "fault": "reset", "after": 100000},
     "/stall": {"bytes": 40000, "fault": "stall", "after": 20000},
     "/short": {"bytes": 5000, "fault": "short"},
@@ -142,7 +143,10 @@ class UrlDownloadTest : public ::testing::Test {
     "/bomb": {"fault": "gzipbomb", "size": 104857600},
     "/data.gz": {"file": "data.gz", "type": "application/gzip"},
     "/cut.gz": {"file": "cut.gz", "type": "application/gzip", "fault": "nolength"},
-    "/junk.gz": {"file": "junk.gz", "type": "application/gzip"}
+    "/junk.gz": {"file": "junk.gz", "type": "application/gzip"},
+    "/echo": {"echo": true},
+    "/crl/*": {"status": 410},
+    "/crl/kept/*": {"bytes": 10}
   })"};
   std::string dir_;
   Recorder rec_;
@@ -209,6 +213,8 @@ TEST_F(UrlDownloadTest, RedirectLoopAndRedirectOffTheWebFailWithoutAFile) {
 TEST_F(UrlDownloadTest, ErrorStatusesFailBeforeAnyResponseOrFile) {
   for (auto [path, code] : {std::pair{"/missing", kUrlErrorFileDoesNotExist},
                             std::pair{"/gone", kUrlErrorFileDoesNotExist},
+                            std::pair{"/crl/any/where.crl", kUrlErrorFileDoesNotExist},
+                            std::pair{"/choices", kUrlErrorBadServerResponse},
                             std::pair{"/broken", kUrlErrorBadServerResponse}}) {
     rec_ = Recorder{};
     rec_.directory = dir_;
@@ -218,6 +224,20 @@ TEST_F(UrlDownloadTest, ErrorStatusesFailBeforeAnyResponseOrFile) {
   }
   EXPECT_EQ(rec_.error->localizedDescription, "The server returned a bad response.");
   EXPECT_TRUE(fs::is_empty(dir_));
+}
+
+TEST_F(UrlDownloadTest, RequestAsksPastCachesAndForNoEncoding) {
+  ASSERT_TRUE(run("/echo"));
+  const std::string headers = readFile(rec_.createdPath);
+  EXPECT_NE(headers.find("Cache-Control: no-cache"), std::string::npos) << headers;
+  EXPECT_NE(headers.find("Pragma: no-cache"), std::string::npos);
+  EXPECT_EQ(headers.find("Accept-Encoding"), std::string::npos);
+}
+
+TEST_F(UrlDownloadTest, LongestPrefixRouteOfTheServerWins) {
+  ASSERT_TRUE(run("/crl/kept/a.crl"));
+  EXPECT_EQ(rec_.events.back(), "finish");
+  EXPECT_EQ(rec_.received, 10u);
 }
 
 TEST_F(UrlDownloadTest, NotFoundCarriesTheUsualSentence) {
