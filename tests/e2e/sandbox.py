@@ -104,9 +104,12 @@ class SyslogSocket:
 
     def _read(self) -> None:
         while True:
-            ready, _, _ = select.select([self._sock], [], [], 0.05)
+            # Once asked to stop, only what is already queued is read: the program has
+            # ended, and every line it sent is waiting.
+            stopping = self._stop.is_set()
+            ready, _, _ = select.select([self._sock], [], [], 0 if stopping else 0.02)
             if not ready:
-                if self._stop.is_set():
+                if stopping:
                     return
                 continue
             data = self._sock.recv(65536)
