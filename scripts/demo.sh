@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
-# The main job: installs what is missing, builds, and runs the bootstrapper as far as the
-# install road goes today.
+# The main job: installs what is missing, builds, and runs a complete first install end to
+# end in a bubblewrap sandbox: a local download server, a throwaway PKI made for the build,
+# the real program (test-root build) downloading, verifying and running the runtime
+# installer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 build=${NAIB_BUILD_DIR:-build}
 cmake -S . -B "$build" >/dev/null
 cmake --build "$build" -j"$(nproc)"
-"$build/src/naib-bootstrapper" -version
+NAIB_E2E_ENV="$PWD/$build/tests/e2e/programs.env" python3 -B tests/e2e/demo.py

@@ -7,7 +7,7 @@ packages=(
   libglib2.0-dev libcurl4-openssl-dev libplist-dev libssl-dev zlib1g-dev libgtk-3-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
-  bubblewrap python3 openssl curl xvfb xauth
+  bubblewrap python3 openssl curl xvfb xauth time
 )
 missing=()
 for p in "${packages[@]}"; do

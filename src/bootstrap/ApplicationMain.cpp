@@ -1,19 +1,36 @@
 #include "bootstrap/ApplicationMain.h"
 
+#include <memory>
 #include <string>
 #include <vector>
 
-#include "naib/ParamChecker.h"
+#include "bootstrap/Bootstrapper.h"
+#include "download/Downloader.h"
+#include "platform/Bundle.h"
+#include "platform/NotificationCenter.h"
+#include "platform/RunLoop.h"
+#include "ui/Presenter.h"
 
 namespace bootstrap {
 
 int applicationMain(int argc, char** argv) {
-  naib::ParamChecker checker(std::vector<std::string>(argv, argv + argc));
-  bool allowDownload = false;
-  bool silent = false;
-  naib::NAIBErrorCode code = naib::NAIB_BAD_PARAMS;
-  if (!checker.CheckParams(allowDownload, silent, code)) return code;
-  return code;
+  // The main interface: one presenter (it picks a toolkit only when a window must show),
+  // the Downloader with its progress window, and the Bootstrapper with its outlet to it.
+  platform::NotificationCenter center;
+  platform::NotificationQueue queue(center);
+  std::unique_ptr<ui::Presenter> presenter = ui::makeLazyPresenter();
+  auto downloader = std::make_shared<download::Downloader>(queue, *presenter);
+  Bootstrapper bootstrapper(std::vector<std::string>(argv, argv + argc), platform::Bundle::main(),
+                            center, queue, *presenter);
+  bootstrapper.setDownloader(downloader);
+  presenter->bindProgress({&bootstrapper.localizedWindowTitle(), &downloader->localizedPleaseWait(),
+                           &downloader->localizedCancel(), &downloader->currentProgressPercent(),
+                           [d = downloader.get()] { d->stopDownLoad(); }});
+
+  bootstrapper.applicationDidFinishLaunching();
+  // Only the download road gets here; its handlers end the process from the loop.
+  platform::runMainLoop();
+  return 0;
 }
 
 }  // namespace bootstrap

@@ -1,0 +1,102 @@
+#pragma once
+// The application delegate: derives its names from the executable, takes the launch
+// decision, drives the download, verification and runtime install to their end, and ends
+// the process. One instance lives for the whole process.
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/NotificationCenter.h"
+#include "platform/Observable.h"
+#include "ui/Presenter.h"
+
+namespace download {
+class Downloader;
+}
+namespace platform {
+class Bundle;
+}
+namespace signature {
+class SignatureVerification;
+}
+
+namespace bootstrap {
+
+class Bootstrapper {
+ public:
+  /// arguments: the process's argument vector (argument 0 names the executable);
+  /// mainBundle: the running executable's bundle. Registers for the download-done and
+  /// verification-done notifications with center.
+  Bootstrapper(std::vector<std::string> arguments, const platform::Bundle& mainBundle,
+               platform::NotificationCenter& center, platform::NotificationQueue& queue,
+               ui::Presenter& presenter);
+  ~Bootstrapper();
+  Bootstrapper(const Bootstrapper&) = delete;
+  Bootstrapper& operator=(const Bootstrapper&) = delete;
+
+  /// The outlet to the one Downloader of the process; set before the launch callback.
+  void setDownloader(std::shared_ptr<download::Downloader> downloader) { downloader_ = std::move(downloader); }
+
+  /// The launch decision. Ends the process on every road but the download, which returns
+  /// to the run loop with the Downloader started.
+  void applicationDidFinishLaunching();
+
+  /// Runs the installed runtime's Application Installer with args and the package path;
+  /// returns its status (or the launch function's own failure code).
+  int installWithRuntime(const std::string& location, const std::vector<std::string>* args);
+  /// Runs the downloaded runtime installer with args ("-x1" when none) and the package path.
+  /// Returns its status; nullopt when it could not be started at all.
+  std::optional<int> installWithInstaller(const std::string& installerPath,
+                                          const std::vector<std::string>& args);
+
+  void notifyDownloaderDone(const platform::Notification& notification);
+  void handleDownloaderDone(bool success, const std::vector<std::string>* files);
+  void notifySignatureDone(const platform::Notification& notification);
+  void handleSignatureDone(bool valid, const void* signatureVerifier);
+
+  /// The modal error dialog with message; returns when the person dismisses it.
+  void showDialog(const std::string& message);
+  /// The modal one-button alert with message; returns when dismissed.
+  void okAlert(const std::string& message);
+  /// Adds execute permission for owner, group and others; true when it was written.
+  bool markAsExecutable(const std::string& path);
+  /// Logs the end, tells the person if showError (and the code is not 0), removes the
+  /// temporary files and ends the process with code.
+  [[noreturn]] void cleanupAndExit(bool showError, int code, std::optional<std::string> message);
+
+  const std::string& appName() const { return appName_; }
+  void setAppName(std::string name) { appName_ = std::move(name); }
+  /// "Installing " (localized) followed by the package name; the progress window's title.
+  platform::Observable<std::string>& localizedWindowTitle() { return localizedWindowTitle_; }
+  void setLocalizedWindowTitle(std::string title) { localizedWindowTitle_.set(std::move(title)); }
+
+ private:
+  [[noreturn]] void endLaunch(int code);
+
+  std::vector<std::string> arguments_;
+  std::string exePath_;
+  std::optional<std::string> appPath_;
+  std::string lookedForAppPath_;  // the package path, kept for the log when it is missing
+  std::string appName_;
+  std::optional<std::string> installerLaunchPath_;
+  platform::Observable<std::string> localizedWindowTitle_;
+  std::optional<std::string> bundleVersion_;
+  std::shared_ptr<download::Downloader> downloader_;
+  // The verifier of the downloaded installer: created when the download succeeds, released
+  // when its verdict arrives.
+  std::unique_ptr<signature::SignatureVerification> verifier_;
+  platform::NotificationCenter& center_;
+  platform::NotificationQueue& queue_;
+  ui::Presenter& presenter_;
+};
+
+/// The package name: the executable's file name without a leading "Install " (exact case).
+std::string packageNameFor(const std::string& executableName);
+
+/// The install-log text of a launched installer: the quoted name, then each argument
+/// followed by one blank.
+std::string commandTextFor(const std::string& installerName, const std::vector<std::string>& args);
+
+}  // namespace bootstrap
