@@ -15,14 +15,22 @@
 
 namespace {
 
-std::string writeInput(const uint8_t* data, size_t size) {
-  static const std::string path = [] {
+// One scratch file for every input, removed when the fuzzer exits.
+struct ScratchFile {
+  ScratchFile() {
     char tmpl[] = "/tmp/naib-fuzz-sig-XXXXXX";
     const int fd = mkstemp(tmpl);
     if (fd < 0) std::abort();
     close(fd);
-    return std::string(tmpl);
-  }();
+    path = tmpl;
+  }
+  ~ScratchFile() { unlink(path.c_str()); }
+  std::string path;
+};
+
+std::string writeInput(const uint8_t* data, size_t size) {
+  static ScratchFile scratch;
+  const std::string& path = scratch.path;
   FILE* f = std::fopen(path.c_str(), "wb");
   if (f == nullptr) std::abort();
   if (size > 0 && std::fwrite(data, 1, size, f) != size) std::abort();
