@@ -10,32 +10,10 @@
 #include <cstdlib>
 #include <string>
 
+#include "FuzzInputFile.h"
 #include "signature/SignatureVerification.h"
 
 namespace {
-
-// One scratch file for every input, removed when the fuzzer exits.
-struct ScratchFile {
-  ScratchFile() {
-    char tmpl[] = "/tmp/naib-fuzz-crl-XXXXXX";
-    const int fd = mkstemp(tmpl);
-    if (fd < 0) std::abort();
-    close(fd);
-    path = tmpl;
-  }
-  ~ScratchFile() { unlink(path.c_str()); }
-  std::string path;
-};
-
-std::string writeInput(const uint8_t* data, size_t size) {
-  static ScratchFile scratch;
-  const std::string& path = scratch.path;
-  FILE* f = std::fopen(path.c_str(), "wb");
-  if (f == nullptr) std::abort();
-  if (size > 0 && std::fwrite(data, 1, size, f) != size) std::abort();
-  std::fclose(f);
-  return path;
-}
 
 signature::X509Ptr loadCert(const char* path) {
   signature::BioPtr bio(BIO_new_file(path, "rb"));
@@ -53,7 +31,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static signature::X509Ptr signer = loadCert(NAIB_TEST_PKI_DIR "/signer-good.pem");
   static signature::X509Ptr intermediate = loadCert(NAIB_TEST_PKI_DIR "/intermediate.pem");
 
-  signature::CrlPtr crl = signature::SignatureVerification::readCrlFromPath(writeInput(data, size));
+  signature::CrlPtr crl =
+      signature::SignatureVerification::readCrlFromPath(fuzzing::writeInputFile(data, size));
   if (!crl) return 0;
   signature::SignatureVerification verifier(center, queue);
   signature::StorePtr store = verifier.makeStoreForPkcs7();

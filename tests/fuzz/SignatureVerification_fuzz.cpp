@@ -11,39 +11,13 @@
 #include <string>
 
 #include "platform/NotificationCenter.h"
+#include "FuzzInputFile.h"
 #include "signature/SignatureVerification.h"
-
-namespace {
-
-// One scratch file for every input, removed when the fuzzer exits.
-struct ScratchFile {
-  ScratchFile() {
-    char tmpl[] = "/tmp/naib-fuzz-sig-XXXXXX";
-    const int fd = mkstemp(tmpl);
-    if (fd < 0) std::abort();
-    close(fd);
-    path = tmpl;
-  }
-  ~ScratchFile() { unlink(path.c_str()); }
-  std::string path;
-};
-
-std::string writeInput(const uint8_t* data, size_t size) {
-  static ScratchFile scratch;
-  const std::string& path = scratch.path;
-  FILE* f = std::fopen(path.c_str(), "wb");
-  if (f == nullptr) std::abort();
-  if (size > 0 && std::fwrite(data, 1, size, f) != size) std::abort();
-  std::fclose(f);
-  return path;
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static platform::NotificationCenter center;
   static platform::NotificationQueue queue(center);
-  const std::string sigPath = writeInput(data, size);
+  const std::string sigPath = fuzzing::writeInputFile(data, size);
   signature::SignatureVerification verifier(center, queue);
   verifier.setDataPath(NAIB_TEST_PKI_DIR "/data.bin");
   verifier.setSignaturePath(sigPath);
