@@ -1,3 +1,5 @@
 #include "bootstrap/ApplicationMain.h"
 
-int main(int argc, char** argv) { return bootstrap::applicationMain(argc, argv); }
+int main(int argc, char** argv) {
+  return bootstrap::applicationMain(argc, argv);
+}

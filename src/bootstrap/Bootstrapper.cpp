@@ -37,7 +37,8 @@ const T* userInfoValue(const platform::Notification& n, const char* key) {
 }  // namespace
 
 std::string packageNameFor(const std::string& executableName) {
-  if (executableName.rfind(kInstallPrefix, 0) == 0) return executableName.substr(sizeof kInstallPrefix - 1);
+  if (executableName.rfind(kInstallPrefix, 0) == 0)
+    return executableName.substr(sizeof kInstallPrefix - 1);
   return executableName;
 }
 
@@ -58,7 +59,8 @@ Bootstrapper::Bootstrapper(std::vector<std::string> arguments, const platform::B
 
   lookedForAppPath_ = platform::appendPathComponent(mainBundle.resourcePath(), packageName);
   bool isDirectory = false;
-  if (platform::fileExists(lookedForAppPath_, isDirectory) && isDirectory) appPath_ = lookedForAppPath_;
+  if (platform::fileExists(lookedForAppPath_, isDirectory) && isDirectory)
+    appPath_ = lookedForAppPath_;
   bundleVersion_ = mainBundle.infoString("CFBundleVersion");
 
   center_.addObserver(this, download::kInstallerDownloadDone,
@@ -67,7 +69,9 @@ Bootstrapper::Bootstrapper(std::vector<std::string> arguments, const platform::B
                       [this](const platform::Notification& n) { notifySignatureDone(n); });
 }
 
-Bootstrapper::~Bootstrapper() { center_.removeObserver(this); }
+Bootstrapper::~Bootstrapper() {
+  center_.removeObserver(this);
+}
 
 void Bootstrapper::applicationDidFinishLaunching() {
   naib::ParamChecker checker(arguments_);
@@ -93,7 +97,8 @@ void Bootstrapper::applicationDidFinishLaunching() {
     const auto location = install::getRuntimeLocation();
     install::logRuntimeInstalled(version.major, version.minor, version.bugfix, version.build,
                                  location.value_or("").c_str());
-    if (version.major > 1 && location) endLaunch(installWithRuntime(*location, checker.ParamArray()));
+    if (version.major > 1 && location)
+      endLaunch(installWithRuntime(*location, checker.ParamArray()));
     runtimeMissing = false;
   }
 
@@ -109,7 +114,8 @@ void Bootstrapper::applicationDidFinishLaunching() {
     char installerUrl[kUrlBufferSize];
     char signatureUrl[kUrlBufferSize];
     // Without URLs nothing can be downloaded: that is a failed download, not a success.
-    if (!install::getBootstrapperDownloadUrls(installerUrl, kUrlBufferSize, signatureUrl, kUrlBufferSize))
+    if (!install::getBootstrapperDownloadUrls(installerUrl, kUrlBufferSize, signatureUrl,
+                                              kUrlBufferSize))
       endLaunch(naib::NAIB_DOWNLOAD_FAILED);
     downloader_->setUrlStrings({installerUrl, signatureUrl});
     downloader_->setSilent(silent);
@@ -131,7 +137,8 @@ void Bootstrapper::endLaunch(int code) {
   std::exit(code);
 }
 
-int Bootstrapper::installWithRuntime(const std::string& /*location*/, const std::vector<std::string>* args) {
+int Bootstrapper::installWithRuntime(const std::string& /*location*/,
+                                     const std::vector<std::string>* args) {
   std::vector<std::string> list = args ? *args : std::vector<std::string>{};
   list.push_back(*appPath_);
   install::logSubprocessBegin(commandTextFor("Orvel Application Installer", list).c_str());
@@ -152,7 +159,8 @@ void Bootstrapper::showDialog(const std::string& text) {
 
 void Bootstrapper::notifyDownloaderDone(const platform::Notification& n) {
   const bool* success = userInfoValue<bool>(n, download::kDownloaderKeySuccess);
-  const download::PathList* files = userInfoValue<download::PathList>(n, download::kDownloaderKeyFiles);
+  const download::PathList* files =
+      userInfoValue<download::PathList>(n, download::kDownloaderKeyFiles);
   handleDownloaderDone(success && *success, files && *files ? files->get() : nullptr);
 }
 
@@ -175,13 +183,15 @@ void Bootstrapper::notifySignatureDone(const platform::Notification& n) {
 void Bootstrapper::handleSignatureDone(bool valid, const void* signatureVerifier) {
   // Safe here: the verdict was queued, so none of the verifier's code is on the stack.
   if (verifier_ && verifier_.get() == signatureVerifier) verifier_.reset();
-  if (!valid) cleanupAndExit(true, naib::NAIB_SIGNATURE_INVALID, message(messages::kMsgValidationFailed));
+  if (!valid)
+    cleanupAndExit(true, naib::NAIB_SIGNATURE_INVALID, message(messages::kMsgValidationFailed));
   if (!markAsExecutable(*installerLaunchPath_))
     cleanupAndExit(true, naib::NAIB_DOWNLOAD_FAILED, message(messages::kMsgValidationFailed));
   const auto status = installWithInstaller(*installerLaunchPath_, downloader_->runtimeArgs());
   // An installer that cannot even start (a temporary folder mounted noexec, say) must not
   // end silently: the person is told the install failed.
-  if (!status) cleanupAndExit(true, naib::NAIB_DOWNLOAD_FAILED, message(messages::kMsgInstallFailed));
+  if (!status)
+    cleanupAndExit(true, naib::NAIB_DOWNLOAD_FAILED, message(messages::kMsgInstallFailed));
   cleanupAndExit(false, *status, std::nullopt);
 }
 

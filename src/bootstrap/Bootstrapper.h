@@ -37,7 +37,9 @@ class Bootstrapper {
   Bootstrapper& operator=(const Bootstrapper&) = delete;
 
   /// The outlet to the one Downloader of the process; set before the launch callback.
-  void setDownloader(std::shared_ptr<download::Downloader> downloader) { downloader_ = std::move(downloader); }
+  void setDownloader(std::shared_ptr<download::Downloader> downloader) {
+    downloader_ = std::move(downloader);
+  }
 
   /// The launch decision. Ends the process on every road but the download, which returns
   /// to the run loop with the Downloader started.
