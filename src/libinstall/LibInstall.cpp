@@ -36,30 +36,38 @@ namespace {
 
 const char* osName(std::int32_t os) {
   switch (os) {
-    case kOsMac: return "macos";
-    case kOsWindows: return "windows";
-    default: return "unknown";
+    case kOsMac:
+      return "macos";
+    case kOsWindows:
+      return "windows";
+    default:
+      return "unknown";
   }
 }
 
 const char* archName(std::int32_t arch) {
   switch (arch) {
-    case kArchX86: return "x86";
-    case kArchPpc: return "ppc";
-    default: return "unknown";
+    case kArchX86:
+      return "x86";
+    case kArchPpc:
+      return "ppc";
+    default:
+      return "unknown";
   }
 }
 
 // The host is a build setting and goes in as an argument, never into the format, so a "%" in
 // it cannot become a conversion.
 void composeUrl(char* buffer, unsigned long size, const PlatformInfo& info, const char* file) {
-  std::snprintf(buffer, size, "http://%s/orvel/3/nai/%s%d.%d/%s/%s", NAIB_DOWNLOAD_HOST, osName(info.os), info.osMajor,
-                info.osMinor, archName(info.arch), file);
+  std::snprintf(buffer, size, "http://%s/orvel/3/nai/%s%d.%d/%s/%s", NAIB_DOWNLOAD_HOST,
+                osName(info.os), info.osMajor, info.osMinor, archName(info.arch), file);
 }
 
 }  // namespace
 
-int getRuntimeVersion(RuntimeVersionInfo& info) { return platform_getRuntimeVersion(info); }
+int getRuntimeVersion(RuntimeVersionInfo& info) {
+  return platform_getRuntimeVersion(info);
+}
 
 bool canUpdateRuntime() {
   if (platform_updateDisabledFileExists()) return false;

@@ -14,11 +14,20 @@ namespace install {
 int platform_installLog(severity_t severity, const char* format, va_list args) {
   int priority;
   switch (severity) {
-    case kSeverityError: priority = LOG_ERR; break;
-    case kSeverityWarning: priority = LOG_WARNING; break;
-    case kSeverityNotice: priority = LOG_NOTICE; break;
-    case kSeverityDebug: priority = LOG_DEBUG; break;
-    default: return kInstallFailure;
+    case kSeverityError:
+      priority = LOG_ERR;
+      break;
+    case kSeverityWarning:
+      priority = LOG_WARNING;
+      break;
+    case kSeverityNotice:
+      priority = LOG_NOTICE;
+      break;
+    case kSeverityDebug:
+      priority = LOG_DEBUG;
+      break;
+    default:
+      return kInstallFailure;
   }
   // The process defaults stand: no openlog, so the system's identity and facility apply.
   vsyslog(priority, format, args);
@@ -103,13 +112,16 @@ void platform_getPlatformInfo(PlatformInfo& info) {
   info.arch = kArchX86;
 }
 
-int platform_getConfigurationValue(const char* /*key*/) { return 0; }
+int platform_getConfigurationValue(const char* /*key*/) {
+  return 0;
+}
 
 bool platform_updateDisabledFileExists() {
   const auto supportDirs = platform::searchPathForDirectoriesInDomains(
       platform::kApplicationSupportDirectory, platform::kUserDomainMask);
   if (supportDirs.empty()) return false;
-  return platform::fileExists(platform::appendPathComponent(supportDirs.front(), kUpdateDisabledMarker));
+  return platform::fileExists(
+      platform::appendPathComponent(supportDirs.front(), kUpdateDisabledMarker));
 }
 
 }  // namespace install

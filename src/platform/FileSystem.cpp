@@ -50,7 +50,8 @@ std::string lastPathComponent(const std::string& path) {
   std::size_t end = path.find_last_not_of('/');
   if (end == std::string::npos) return path.empty() ? path : "/";
   std::size_t start = path.find_last_of('/', end);
-  return path.substr(start == std::string::npos ? 0 : start + 1, end - (start == std::string::npos ? 0 : start + 1) + 1);
+  return path.substr(start == std::string::npos ? 0 : start + 1,
+                     end - (start == std::string::npos ? 0 : start + 1) + 1);
 }
 
 }  // namespace platform

@@ -11,7 +11,8 @@ void NotificationCenter::addObserver(const void* observer, std::string name, Han
 }
 
 void NotificationCenter::removeObserver(const void* observer) {
-  std::erase_if(registrations_, [observer](const Registration& r) { return r.observer == observer; });
+  std::erase_if(registrations_,
+                [observer](const Registration& r) { return r.observer == observer; });
 }
 
 void NotificationCenter::post(const Notification& n) {
@@ -34,7 +35,8 @@ NotificationQueue::~NotificationQueue() {
 }
 
 void NotificationQueue::enqueue(Notification n, PostingStyle) {
-  std::erase_if(queue_, [&n](const Notification& q) { return q.name == n.name && q.object == n.object; });
+  std::erase_if(queue_,
+                [&n](const Notification& q) { return q.name == n.name && q.object == n.object; });
   queue_.push_back(std::move(n));
   scheduleIdle();
 }

@@ -40,8 +40,8 @@ void quitMainLoop() {
 }
 
 void callWhenIdle(std::function<void()> fn) {
-  g_idle_add_full(G_PRIORITY_DEFAULT_IDLE, runIdleCallback, new std::function<void()>(std::move(fn)),
-                  nullptr);
+  g_idle_add_full(G_PRIORITY_DEFAULT_IDLE, runIdleCallback,
+                  new std::function<void()>(std::move(fn)), nullptr);
 }
 
 bool runMainLoopUntil(const std::function<bool()>& done, int timeoutMs) {
@@ -49,10 +49,12 @@ bool runMainLoopUntil(const std::function<bool()>& done, int timeoutMs) {
   while (!done()) {
     if (g_get_monotonic_time() >= deadline) break;
     // Block at most until the deadline, so a quiet loop still times out.
-    guint timer = g_timeout_add(static_cast<guint>(std::max<gint64>(1, (deadline - g_get_monotonic_time()) / 1000)),
-                                [](gpointer) -> gboolean { return G_SOURCE_REMOVE; }, nullptr);
+    guint timer = g_timeout_add(
+        static_cast<guint>(std::max<gint64>(1, (deadline - g_get_monotonic_time()) / 1000)),
+        [](gpointer) -> gboolean { return G_SOURCE_REMOVE; }, nullptr);
     g_main_context_iteration(nullptr, TRUE);
-    if (GSource* source = g_main_context_find_source_by_id(nullptr, timer)) g_source_destroy(source);
+    if (GSource* source = g_main_context_find_source_by_id(nullptr, timer))
+      g_source_destroy(source);
   }
   return done();
 }

@@ -17,7 +17,8 @@ class ErrorDialogController {
   explicit ErrorDialogController(Presenter& presenter) : presenter_(presenter) {}
 
   /// Fills the dialog: message rendered to runs, the OK button's text, the window title.
-  void setMessage(const std::string& message, const std::string& okText, const std::string& appName);
+  void setMessage(const std::string& message, const std::string& okText,
+                  const std::string& appName);
   /// Shows the dialog modally; returns the code OK() ends the modal run with (1).
   int runModal();
 

@@ -27,7 +27,7 @@ struct ProgressBinding {
   platform::Observable<std::string>* pleaseWait = nullptr;
   platform::Observable<std::string>* cancelText = nullptr;
   platform::Observable<double>* percent = nullptr;  ///< 0 to 100; drawn clamped
-  std::function<void()> onCancel;                    ///< the Cancel button's action
+  std::function<void()> onCancel;                   ///< the Cancel button's action
 };
 
 class Presenter {

@@ -10,8 +10,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "platform/NotificationCenter.h"
 #include "FuzzInputFile.h"
+#include "platform/NotificationCenter.h"
 #include "signature/SignatureVerification.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
