@@ -31,7 +31,8 @@ bool setPosixPermissions(const std::string& path, unsigned mode) {
 
 bool removeItem(const std::string& path) {
   std::error_code ec;
-  return std::filesystem::remove_all(path, ec) != static_cast<std::uintmax_t>(-1) && !ec;
+  std::filesystem::remove_all(path, ec);
+  return !ec;
 }
 
 std::string resolveSymlinks(const std::string& path) {
@@ -47,11 +48,11 @@ std::string appendPathComponent(const std::string& base, const std::string& comp
 }
 
 std::string lastPathComponent(const std::string& path) {
-  std::size_t end = path.find_last_not_of('/');
-  if (end == std::string::npos) return path.empty() ? path : "/";
-  std::size_t start = path.find_last_of('/', end);
-  return path.substr(start == std::string::npos ? 0 : start + 1,
-                     end - (start == std::string::npos ? 0 : start + 1) + 1);
+  const std::size_t end = path.find_last_not_of('/');
+  if (end == std::string::npos) return path.empty() ? path : "/";  // "" or only slashes
+  const std::size_t slash = path.find_last_of('/', end);
+  const std::size_t first = slash == std::string::npos ? 0 : slash + 1;
+  return path.substr(first, end + 1 - first);
 }
 
 }  // namespace platform

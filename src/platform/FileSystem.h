@@ -14,7 +14,7 @@ bool fileExists(const std::string& path, bool& isDirectory);
 std::optional<unsigned> posixPermissions(const std::string& path);
 /// Sets the permission bits of path; true on success.
 bool setPosixPermissions(const std::string& path, unsigned mode);
-/// Removes a file, or a directory with its contents; true on success.
+/// Removes a file, or a directory with its contents; true when nothing is left at path.
 bool removeItem(const std::string& path);
 /// path with every symbolic link resolved; path itself when it cannot be resolved.
 std::string resolveSymlinks(const std::string& path);
