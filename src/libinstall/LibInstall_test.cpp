@@ -9,6 +9,7 @@
 #include "libinstall/MacInstall.h"
 #include "libinstall/MacSystemVersion.h"
 #include "platform/FileSystem.h"
+#include "platform/testing/ScopedEnvVar.h"
 #include "platform/testing/ScratchDir.h"
 
 namespace install {
@@ -27,24 +28,6 @@ class CachedSystemVersion {
   ~CachedSystemVersion() {
     MacSystemVersion::sCachedSystemVersion = MacSystemVersion::sMacSystemVersionUninitialized;
   }
-};
-
-class HomeDirectory {
- public:
-  explicit HomeDirectory(const std::string& home) {
-    if (const char* old = std::getenv("HOME")) old_ = old;
-    ::setenv("HOME", home.c_str(), 1);
-  }
-  ~HomeDirectory() {
-    if (old_) {
-      ::setenv("HOME", old_->c_str(), 1);
-    } else {
-      ::unsetenv("HOME");
-    }
-  }
-
- private:
-  std::optional<std::string> old_;
 };
 
 TEST(DownloadUrls, ComposedFromTheCachedSystemVersion) {
@@ -113,7 +96,7 @@ TEST(PlatformInfo, SystemVersionIsReadOnceAndKept) {
 
 TEST(UpdatePolicy, MarkerInTheUsersApplicationSupportDisablesUpdates) {
   ScratchDir home;
-  HomeDirectory useHome(home.path());
+  platform::testing::ScopedEnvVar useHome("HOME", home.path());
   EXPECT_EQ(platform_getConfigurationValue("UpdateDisabled"), 0);
   EXPECT_FALSE(platform_updateDisabledFileExists());
   EXPECT_TRUE(canUpdateRuntime());

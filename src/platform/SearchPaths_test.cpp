@@ -8,37 +8,15 @@
 #include <optional>
 
 #include "platform/TempDir.h"
+#include "platform/testing/ScopedEnvVar.h"
 
 namespace platform {
 namespace {
 
 using Paths = std::vector<std::string>;
 
-// Sets HOME (or removes it, for nullopt) for one test and puts the old value back.
-class HomeOverride {
- public:
-  explicit HomeOverride(std::optional<std::string> home) {
-    if (const char* old = std::getenv("HOME")) old_ = old;
-    if (home) {
-      ::setenv("HOME", home->c_str(), 1);
-    } else {
-      ::unsetenv("HOME");
-    }
-  }
-  ~HomeOverride() {
-    if (old_) {
-      ::setenv("HOME", old_->c_str(), 1);
-    } else {
-      ::unsetenv("HOME");
-    }
-  }
-
- private:
-  std::optional<std::string> old_;
-};
-
 TEST(SearchPaths, LibraryDirectoriesComeInDomainOrder) {
-  HomeOverride home("/home/tester");
+  testing::ScopedEnvVar home("HOME", "/home/tester");
   EXPECT_EQ(searchPathForDirectoriesInDomains(kLibraryDirectory, 14),
             (Paths{"/Library", "/Network/Library", "/System/Library"}));
   EXPECT_EQ(searchPathForDirectoriesInDomains(kLibraryDirectory, 15),
@@ -51,7 +29,7 @@ TEST(SearchPaths, LibraryDirectoriesComeInDomainOrder) {
 }
 
 TEST(SearchPaths, ApplicationSupportLivesInEachLibrary) {
-  HomeOverride home("/home/tester/");
+  testing::ScopedEnvVar home("HOME", "/home/tester/");
   EXPECT_EQ(searchPathForDirectoriesInDomains(kApplicationSupportDirectory, kUserDomainMask),
             Paths{"/home/tester/Library/Application Support"});
   EXPECT_EQ(searchPathForDirectoriesInDomains(kApplicationSupportDirectory,
@@ -61,17 +39,17 @@ TEST(SearchPaths, ApplicationSupportLivesInEachLibrary) {
 
 TEST(SearchPaths, HomeComesFromTheEnvironmentElseThePasswordDatabase) {
   {
-    HomeOverride home("/somewhere/else");
+    testing::ScopedEnvVar home("HOME", "/somewhere/else");
     EXPECT_EQ(homeDirectory(), "/somewhere/else");
   }
   struct passwd* entry = ::getpwuid(::getuid());
   const std::string expected = entry && entry->pw_dir ? entry->pw_dir : "";
   {
-    HomeOverride home(std::nullopt);
+    testing::ScopedEnvVar home("HOME", std::nullopt);
     EXPECT_EQ(homeDirectory(), expected);
   }
   {
-    HomeOverride home("");
+    testing::ScopedEnvVar home("HOME", "");
     EXPECT_EQ(homeDirectory(), expected);
     if (!expected.empty()) {
       EXPECT_EQ(searchPathForDirectoriesInDomains(kLibraryDirectory, kUserDomainMask),

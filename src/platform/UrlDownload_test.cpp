@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/stat.h>
-#include <zlib.h>
 
 #include <filesystem>
 #include <fstream>
@@ -11,10 +10,13 @@
 #include <optional>
 
 #include "platform/RunLoop.h"
+#include "platform/testing/Gzip.h"
 #include "platform/testing/LocalHttpServer.h"
 
 namespace platform {
 namespace {
+
+using testing::gzip;
 
 namespace fs = std::filesystem;
 
@@ -28,20 +30,6 @@ std::string pattern(std::size_t count) {
 std::string readFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-std::string gzip(const std::string& data) {
-  z_stream z{};
-  deflateInit2(&z, 6, Z_DEFLATED, 16 + MAX_WBITS, 8, Z_DEFAULT_STRATEGY);
-  std::string out(deflateBound(&z, data.size()), '\0');
-  z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
-  z.avail_in = static_cast<uInt>(data.size());
-  z.next_out = reinterpret_cast<Bytef*>(out.data());
-  z.avail_out = static_cast<uInt>(out.size());
-  deflate(&z, Z_FINISH);
-  out.resize(z.total_out);
-  deflateEnd(&z);
-  return out;
 }
 
 // Records every callback as a short line and ends the transfer the way a test asks.
