@@ -1,10 +1,8 @@
 #include "platform/Bundle.h"
 
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <utility>
-#include <vector>
 
 #include "platform/FileSystem.h"
 #include "platform/PropertyList.h"
@@ -23,16 +21,6 @@ bool isRegularFile(const std::string& path) {
   return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
-// The parent directory of path ("/" for a top-level entry).
-std::string parentDirectory(const std::string& path) {
-  std::size_t end = path.find_last_not_of('/');
-  if (end == std::string::npos) return "/";
-  std::size_t slash = path.find_last_of('/', end);
-  if (slash == std::string::npos) return ".";
-  std::size_t parentEnd = path.find_last_not_of('/', slash);
-  return parentEnd == std::string::npos ? "/" : path.substr(0, parentEnd + 1);
-}
-
 bool endsWith(const std::string& text, const std::string& suffix) {
   return text.size() > suffix.size() &&
          text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
@@ -43,16 +31,6 @@ bool endsWith(const std::string& text, const std::string& suffix) {
 std::map<std::string, std::string> readInfo(const std::string& path) {
   auto info = readPropertyListStrings(path);
   return info ? std::move(*info) : std::map<std::string, std::string>{};
-}
-
-std::string executableRealPath() {
-  std::vector<char> buffer(4096);
-  for (;;) {
-    ssize_t n = ::readlink("/proc/self/exe", buffer.data(), buffer.size());
-    if (n < 0) return {};
-    if (static_cast<std::size_t>(n) < buffer.size()) return std::string(buffer.data(), n);
-    buffer.resize(buffer.size() * 2);
-  }
 }
 
 // The executable's name must stay a name inside its directory: a value with a slash or a
@@ -88,8 +66,7 @@ std::optional<Bundle> Bundle::withPath(const std::string& path) {
 }
 
 Bundle Bundle::main() {
-  const std::string exe = executableRealPath();
-  const std::string exeDir = exe.empty() ? std::string(".") : parentDirectory(exe);
+  const std::string exeDir = executableDirectory();
   const std::string contents = parentDirectory(exeDir);
   const std::string app = parentDirectory(contents);
   if (lastPathComponent(exeDir) == "MacOS" && lastPathComponent(contents) == "Contents" &&

@@ -1,9 +1,11 @@
 #include "platform/FileSystem.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <system_error>
+#include <vector>
 
 namespace platform {
 
@@ -53,6 +55,26 @@ std::string lastPathComponent(const std::string& path) {
   const std::size_t slash = path.find_last_of('/', end);
   const std::size_t first = slash == std::string::npos ? 0 : slash + 1;
   return path.substr(first, end + 1 - first);
+}
+
+std::string parentDirectory(const std::string& path) {
+  const std::size_t end = path.find_last_not_of('/');
+  if (end == std::string::npos) return "/";
+  const std::size_t slash = path.find_last_of('/', end);
+  if (slash == std::string::npos) return ".";
+  const std::size_t parentEnd = path.find_last_not_of('/', slash);
+  return parentEnd == std::string::npos ? "/" : path.substr(0, parentEnd + 1);
+}
+
+std::string executableDirectory() {
+  std::vector<char> buffer(4096);
+  for (;;) {
+    const ssize_t n = ::readlink("/proc/self/exe", buffer.data(), buffer.size());
+    if (n < 0) return ".";
+    if (static_cast<std::size_t>(n) < buffer.size())
+      return parentDirectory(std::string(buffer.data(), static_cast<std::size_t>(n)));
+    buffer.resize(buffer.size() * 2);  // a longer path: read it again whole
+  }
 }
 
 }  // namespace platform

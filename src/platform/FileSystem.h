@@ -22,5 +22,10 @@ std::string resolveSymlinks(const std::string& path);
 std::string appendPathComponent(const std::string& base, const std::string& component);
 /// The part after the last "/" (trailing slashes ignored).
 std::string lastPathComponent(const std::string& path);
+/// The directory that holds path: "/" for a top-level entry, "." for a bare name.
+std::string parentDirectory(const std::string& path);
+/// The folder of the running executable, links resolved (/proc/self/exe); "." when it
+/// cannot be read.
+std::string executableDirectory();
 
 }  // namespace platform

@@ -20,12 +20,6 @@ bool displayIsSet() {
   return false;
 }
 
-std::string executableDirectory() {
-  const std::string exe = platform::resolveSymlinks("/proc/self/exe");
-  const auto slash = exe.rfind('/');
-  return slash == std::string::npos ? "." : exe.substr(0, slash);
-}
-
 struct ModuleCloser {
   void operator()(void* handle) const { dlclose(handle); }
 };
@@ -56,7 +50,8 @@ class ModulePresenter : public Presenter {
 };
 
 std::unique_ptr<Presenter> loadGtkPresenter() {
-  const std::string path = executableDirectory() + "/" + kGtkPresenterModuleName;
+  const std::string path =
+      platform::appendPathComponent(platform::executableDirectory(), kGtkPresenterModuleName);
   // GTK cannot be unloaded safely once initialised: the module stays mapped to the end.
   ModuleHandle module(dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE));
   if (!module) return nullptr;
