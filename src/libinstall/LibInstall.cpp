@@ -26,11 +26,7 @@ int installLog(severity_t severity, const char* format, ...) {
   return result;
 }
 
-}  // namespace install
-
-// Runtime version, update policy and download URLs.
-
-namespace install {
+// ---- Runtime version, update policy and download URLs.
 
 namespace {
 

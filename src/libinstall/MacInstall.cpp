@@ -34,11 +34,7 @@ int platform_installLog(severity_t severity, const char* format, va_list args) {
   return kInstallOk;
 }
 
-}  // namespace install
-
-// Runtime detection, the Application Installer and platform information.
-
-namespace install {
+// ---- Runtime detection, the Application Installer and platform information.
 
 namespace {
 
