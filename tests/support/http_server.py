@@ -91,6 +91,13 @@ class Handler(BaseHTTPRequestHandler):
     def log_message(self, fmt, *args):  # quiet: the request log is --log
         pass
 
+    def handle(self):
+        # A client that gives up between requests is no error of the server's.
+        try:
+            super().handle()
+        except (BrokenPipeError, ConnectionResetError):
+            pass
+
     # ---- routing -------------------------------------------------------------------
 
     def route_path(self):
