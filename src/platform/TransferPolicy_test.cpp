@@ -2,25 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/UrlDownload.h"
-
 namespace platform {
 namespace {
-
-TEST(TransferPolicy, OnlyPassingTroubleIsRetried) {
-  for (long code : {kUrlErrorTimedOut, kUrlErrorCannotFindHost, kUrlErrorCannotConnectToHost,
-                    kUrlErrorNetworkConnectionLost})
-    EXPECT_TRUE(isRetryableError(code)) << code;
-  for (long code :
-       {kUrlErrorCancelled, kUrlErrorBadURL, kUrlErrorUnsupportedURL, kUrlErrorHTTPTooManyRedirects,
-        kUrlErrorBadServerResponse, kUrlErrorCannotDecodeContentData, kUrlErrorFileDoesNotExist,
-        kUrlErrorDataLengthExceedsMaximum, kUrlErrorCannotCreateFile, kUrlErrorCannotWriteToFile,
-        kUrlErrorUnknown})
-    EXPECT_FALSE(isRetryableError(code)) << code;
-  for (long status : {502L, 503L, 504L}) EXPECT_TRUE(isRetryableStatus(status)) << status;
-  for (long status : {200L, 206L, 404L, 410L, 416L, 429L, 500L, 501L, 505L})
-    EXPECT_FALSE(isRetryableStatus(status)) << status;
-}
 
 TEST(TransferPolicy, ResumeNeedsAStrongTagOrADateAndTheRangeAskedFor) {
   EXPECT_EQ(ifRangeValidator("\"v1\"", "Mon, 01 Jan 2024 00:00:00 GMT"), "\"v1\"");
@@ -38,12 +21,6 @@ TEST(TransferPolicy, ResumeNeedsAStrongTagOrADateAndTheRangeAskedFor) {
       {"bytes 7", std::nullopt},
       {"", std::nullopt}};
   for (const auto& [value, start] : ranges) EXPECT_EQ(contentRangeStart(value), start) << value;
-}
-
-TEST(TransferPolicy, ServerMayShortenOrLengthenTheWaitUpToItsLimit) {
-  EXPECT_EQ(retryWaitSeconds(4, 0, 30), 4);
-  EXPECT_EQ(retryWaitSeconds(4, 1, 30), 1);
-  EXPECT_EQ(retryWaitSeconds(1, 3600, 30), 30);
 }
 
 TEST(TransferPolicy, SpeedIsJudgedOverEveryWholeWindow) {
