@@ -4,6 +4,8 @@
 #include <openssl/pem.h>
 #include <openssl/x509v3.h>
 
+#include <unistd.h>
+
 #include <algorithm>
 
 #include "download/Downloader.h"
@@ -80,6 +82,13 @@ std::vector<std::string> distributionPointUris(const CRL_DIST_POINTS* points) {
     }
   }
   return uris;
+}
+
+// A reader of fd from its start that leaves fd open for its owner; null when fd cannot be
+// read from its start.
+BIO* openDescriptor(int fd) {
+  if (fd < 0 || ::lseek(fd, 0, SEEK_SET) != 0) return nullptr;
+  return BIO_new_fd(fd, BIO_NOCLOSE);
 }
 
 }  // namespace
@@ -254,7 +263,8 @@ bool SignatureVerification::verifyDetachedSignature(PKCS7* p7) {
     return false;
   }
   // Streamed through the digest by the library; the file is never loaded whole.
-  BioPtr data(BIO_new_file(dataPath_.c_str(), "rb"));
+  BioPtr data(dataDescriptor_ ? openDescriptor(*dataDescriptor_)
+                              : BIO_new_file(dataPath_.c_str(), "rb"));
   if (!data) {
     setErrorString("Unable to read data " + dataPath_);
     return false;
@@ -323,6 +333,7 @@ void SignatureVerification::sendNotificationOfResult(bool valid) {
   n.name = kSignatureVerifyDone;
   n.object = this;
   n.userInfo[kSignatureKeyIsValid] = valid;
+  n.userInfo[kSignatureKeyCancelled] = cancelled_;
   queue_.enqueue(std::move(n), platform::PostingStyle::WhenIdle);
 }
 
@@ -363,13 +374,24 @@ void SignatureVerification::notifyDownloaderDone(const platform::Notification& n
   if (auto it = n.userInfo.find(download::kDownloaderKeyFiles); it != n.userInfo.end()) {
     if (const PathList* value = std::any_cast<PathList>(&it->second)) files = *value;
   }
-  handleDownloaderDone(success, std::move(files));
+  bool cancelled = false;
+  if (auto it = n.userInfo.find(download::kDownloaderKeyCancelled); it != n.userInfo.end()) {
+    if (const bool* value = std::any_cast<bool>(&it->second)) cancelled = *value;
+  }
+  handleDownloaderDone(success, std::move(files), cancelled);
 }
 
-void SignatureVerification::handleDownloaderDone(bool success, PathList files) {
+void SignatureVerification::handleDownloaderDone(bool success, PathList files, bool cancelled) {
   // The notification comes from any sender: one that arrives before this verifier asked
   // for CRLs, or after its verdict, is not an answer to it.
   if (!startedFetchingCrls_ || verdictPosted_) return;
+  // A person who cancels asked for the install to stop, which is not a failure to fetch:
+  // the check must not pass open into running the installer.
+  if (cancelled) {
+    cancelled_ = true;
+    postVerdict(false);
+    return;
+  }
   if (success && files && !files->empty()) {
     setCrlPaths(std::move(files));
   } else {
