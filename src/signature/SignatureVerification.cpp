@@ -147,14 +147,20 @@ Pkcs7Ptr SignatureVerification::readPkcs7() {
     message = "Error reading PKCS7 code signature";
   } else if (X509Ptr signer = getSignerCertificate(p7.get()); !signer) {
     message = "Unable to get signing certificate from PKCS7 signature";
-  } else if (!verifySignerNames(signer.get())) {
-    message = "The signing certificate subject name did not match";
-  } else if (!containsX509v3Data(signer.get(), kUsageOid, NID_ext_key_usage)) {
-    message = "The signing certificate did not contain the expected object ID";
+  } else {
+    message = checkSignerCertificate(signer.get());
   }
   setErrorString(message);
   if (!message.empty()) return nullptr;
   return p7;
+}
+
+std::string SignatureVerification::checkSignerCertificate(X509* cert) {
+  if (!verifySignerNames(cert)) return "The signing certificate subject name did not match";
+  if (!containsX509v3Data(cert, kUsageOid, NID_ext_key_usage)) {
+    return "The signing certificate did not contain the expected object ID";
+  }
+  return std::string();
 }
 
 X509Ptr SignatureVerification::getSignerCertificate(PKCS7* p7) {
@@ -309,6 +315,7 @@ void SignatureVerification::runFirstPass(PKCS7* p7) {
     return;
   }
   startedFetchingCrls_ = true;
+  if (chainObserver_) chainObserver_(gCertChain);
   startFetchingCrlsOnSignature();
 }
 

@@ -94,12 +94,22 @@ class SignatureVerification {
   const PathList& crlPaths() const { return crlPaths_; }
   /// False until the first pass succeeds; never cleared.
   bool startedFetchingCrls() const { return startedFetchingCrls_; }
+  /// Called once the first pass has accepted the signature, before the revocation pass
+  /// starts, with the accepted chain (root first, signer last; owned by the verifier's
+  /// process-wide state, valid during the call). For tools that show or use the chain.
+  void setChainObserver(std::function<void(STACK_OF(X509) *)> observer) {
+    chainObserver_ = std::move(observer);
+  }
 
   // ---- First pass -------------------------------------------------------------------
 
   /// Parses signaturePath as one DER PKCS#7 and checks its first signer's names and usage;
   /// null (with the message set) on any failure.
   Pkcs7Ptr readPkcs7();
+  /// The message readPkcs7 sets for a signer certificate whose subject (CN, C, O, OU) or
+  /// extended key usage the program does not accept; empty when both pass. Signing tools
+  /// ask it before they sign.
+  static std::string checkSignerCertificate(X509* cert);
   /// A copy of the first signer's certificate, looked up in the PKCS#7's own certificates.
   static X509Ptr getSignerCertificate(PKCS7* p7);
   /// CN, C, O and OU of the subject, in that order, each the expected text exactly.
@@ -165,6 +175,7 @@ class SignatureVerification {
   std::shared_ptr<download::Downloader> downloader_;
   /// Starts a CRL download run for the URLs; set together with the downloader.
   std::function<void(const std::vector<std::string>&)> startCrlDownload_;
+  std::function<void(STACK_OF(X509)*)> chainObserver_;
 };
 
 }  // namespace signature

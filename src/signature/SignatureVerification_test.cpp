@@ -302,6 +302,51 @@ TEST_F(SignatureVerificationTest, TheFirstErrorIsKept) {
   EXPECT_EQ(verifier.errorString(), "first");
 }
 
+TEST_F(SignatureVerificationTest, SignerCertificateCheckIsTheOneReadPkcs7Applies) {
+  const std::pair<const char*, std::string> cases[] = {
+      {"signer-good.pem", ""},
+      {"signer-two-ou.pem", ""},
+      {"signer-other-ou.pem", kNameMismatch},
+      {"signer-cn-blank.pem", kNameMismatch},
+      {"signer-no-eku.pem", kNoOid},
+      {"signer-eku-prefix.pem", kNoOid},
+  };
+  for (const auto& [cert, message] : cases) {
+    X509Ptr loaded = loadCert(cert);
+    ASSERT_TRUE(loaded) << cert;
+    EXPECT_EQ(SignatureVerification::checkSignerCertificate(loaded.get()), message) << cert;
+  }
+}
+
+// Tools watch the accepted chain, and hand lists in without a downloader.
+TEST_F(SignatureVerificationTest, TheChainObserverSeesTheAcceptedChainBeforeTheRevocationPass) {
+  struct Case {
+    const char* sig;
+    const char* crl;
+    int observedCerts;  // -1: never called
+    bool valid;
+  } cases[] = {
+      {"sig-good.der", "crl-intermediate.der", 3, true},
+      {"sig-revoked.der", "crl-intermediate.der", 3, false},
+      {"sig-no-eku.der", "crl-intermediate.der", -1, false},
+  };
+  for (const Case& c : cases) {
+    SignatureVerification verifier(center_, queue_);
+    verifier.setCrlPaths(std::make_shared<std::vector<std::string>>(1, pki(c.crl)));
+    int observed = -1;
+    std::string signerCn;
+    verifier.setChainObserver([&](STACK_OF(X509) * chain) {
+      observed = sk_X509_num(chain);
+      signerCn = subjectCn(sk_X509_value(chain, observed - 1));
+    });
+    EXPECT_EQ(run(verifier, pki("data.bin"), pki(c.sig)).valid, c.valid) << c.sig;
+    EXPECT_EQ(observed, c.observedCerts) << c.sig;
+    if (observed > 0) {
+      EXPECT_EQ(signerCn, "Halvex Orvel") << c.sig;
+    }
+  }
+}
+
 // The revocation pass on a chain captured by a real first pass.
 class RevocationTest : public SignatureVerificationTest {
  protected:
