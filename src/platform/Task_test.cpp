@@ -6,7 +6,6 @@
 #include <fstream>
 #include <sstream>
 
-#include "platform/Signals.h"
 #include "platform/testing/ScratchDir.h"
 
 namespace platform {
@@ -69,16 +68,6 @@ TEST(Task, ChildStartsWithDefaultSignalHandling) {
   ::sigaction(SIGTERM, &old, nullptr);
   EXPECT_EQ(term, 128 + SIGTERM);
   EXPECT_EQ(hup, 128 + SIGHUP);
-}
-
-// A launcher that ignores SIGCHLD makes the kernel reap children unasked; once the
-// program has put that right, the child's status is there to read again.
-TEST(Task, AnIgnoredSigchldFromTheLauncherLosesNoStatus) {
-  signal(SIGCHLD, SIG_IGN);
-  EXPECT_EQ(runTask("/bin/sh", {"-c", "exit 7"}), std::nullopt) << "the fault this guards";
-  resetInheritedSignalState();
-  EXPECT_EQ(runTask("/bin/sh", {"-c", "exit 7"}), 7);
-  EXPECT_EQ(signal(SIGPIPE, SIG_DFL), SIG_IGN) << "a closed standard error is a write error";
 }
 
 TEST(Task, WhatCannotBeStartedIsNullopt) {
