@@ -40,6 +40,8 @@ prefixes, and the longest prefix over shorter ones.
     endless   no Content-Length, zeros until the client leaves
     gzipbomb  a gzip stream of "size" (default 1 GiB) zero bytes, type application/gzip
     trickle   "chunk" bytes (default 100) every "interval" seconds (default 0.2)
+    hold      answer nothing until the file "release" (a path, relative ones under
+              --root) exists, then answer as the route says without the fault
 
 Body answers carry an ETag and a Last-Modified date and honour "Range: bytes=N-" (and
 "bytes=N-M") with 206 and Content-Range, or 416 past the end; an If-Range that matches
@@ -151,6 +153,9 @@ class Handler(BaseHTTPRequestHandler):
         return line
 
     def answer(self, path, route, send_body):
+        if route.get("fault") == "hold":
+            self.hold(route.get("release", ""))
+            route = {k: v for k, v in route.items() if k not in ("fault", "release")}
         if "status" in route:
             return self.send_status(int(route["status"]), send_body, route.get("retry_after"))
         if "location" in route:
@@ -358,6 +363,12 @@ class Handler(BaseHTTPRequestHandler):
         self.connection.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
         self.close_connection = True
         self.connection.close()
+
+    def hold(self, release):
+        # The server's lifetime bounds the wait: it exits whether or not the file comes.
+        release = os.path.join(self.server.root, release)
+        while not os.path.exists(release):
+            time.sleep(0.05)
 
     def stall(self):
         # Silent but open until the client gives up or the server's life ends.
