@@ -144,6 +144,52 @@ TEST_F(SignatureVerificationTest, DataComesFromTheGivenDescriptorFromItsStart) {
   }
 }
 
+// A detached DER signature of data by the good signer, made for the test.
+std::string signedBy(const std::string& data) {
+  BioPtr keyIn(BIO_new_file(pki("signer-good.key").c_str(), "rb"));
+  std::unique_ptr<EVP_PKEY, decltype(&EVP_PKEY_free)> key(
+      PEM_read_bio_PrivateKey(keyIn.get(), nullptr, nullptr, nullptr), &EVP_PKEY_free);
+  X509Ptr signer = loadCert("signer-good.pem");
+  X509Ptr intermediate = loadCert("intermediate.pem");
+  X509StackPtr chain(sk_X509_new_null());
+  sk_X509_push(chain.get(), intermediate.get());
+  BioPtr in(BIO_new_mem_buf(data.data(), static_cast<int>(data.size())));
+  Pkcs7Ptr p7(
+      PKCS7_sign(signer.get(), key.get(), chain.get(), in.get(), PKCS7_DETACHED | PKCS7_BINARY));
+  sk_X509_pop(chain.get());  // still owned by intermediate
+  unsigned char* der = nullptr;
+  const int length = p7 ? i2d_PKCS7(p7.get(), &der) : 0;
+  std::string out(reinterpret_cast<char*>(der), length > 0 ? length : 0);
+  OPENSSL_free(der);
+  return out;
+}
+
+// Files larger than any read of the verification: every byte up to the last one counts.
+TEST_F(SignatureVerificationTest, EveryByteOfALargeFileIsJudged) {
+  std::string pattern = testing::TempDir() + "naib-large-XXXXXX";
+  ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+  for (std::size_t size : {std::size_t{256 * 1024 - 1}, std::size_t{3 * 256 * 1024 + 17}}) {
+    std::string data(size, '\0');
+    for (std::size_t i = 0; i < size; ++i) data[i] = static_cast<char>((i * 131) ^ (i >> 9));
+    const std::string sig = pattern + "/sig.der";
+    std::ofstream(sig, std::ios::binary) << signedBy(data);
+    for (std::size_t flip : {std::string::npos, std::size_t{0}, size / 2, size - 1}) {
+      SCOPED_TRACE(std::to_string(size) + " flip " + std::to_string(flip));
+      std::string bytes = data;
+      if (flip != std::string::npos) bytes[flip] ^= 1;
+      const std::string path = pattern + "/data";
+      std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+      clearCertChain();
+      const int fd = ::open(path.c_str(), O_RDONLY);
+      SignatureVerification verifier(center_, queue_);
+      verifier.setDataDescriptor(fd);
+      EXPECT_EQ(run(verifier, path, sig).valid, flip == std::string::npos);
+      ::close(fd);
+    }
+  }
+  std::filesystem::remove_all(pattern);
+}
+
 // No downloader is set here: the chain's CRLs cannot be fetched, which, like a failed
 // download, lets the check pass rather than leaving the verification without a verdict.
 TEST_F(SignatureVerificationTest, GoodSignatureIsValidAndCapturesTheChainRootFirst) {
