@@ -1,6 +1,6 @@
 #pragma once
 // The file a transfer writes into: created only when asked, never over an existing file
-// unless overwriting is allowed, written in full or not at all.
+// unless overwriting is allowed, written in full or not at all, optionally in large blocks.
 
 #include <cstddef>
 #include <memory>
@@ -24,9 +24,11 @@ struct FileDescriptorCloser {
 class DestinationFile {
  public:
   /// Creates the file. Without allowOverwrite an existing entry stays untouched and the
-  /// first free name of path, path-1, path-2, … is created exclusively. Returns nullptr
+  /// first free name of path, path-1, path-2, … is created exclusively. With blockBytes
+  /// above 0, writes are gathered into blocks of that size (see write()). Returns nullptr
   /// when no file could be created.
-  static std::unique_ptr<DestinationFile> create(const std::string& path, bool allowOverwrite);
+  static std::unique_ptr<DestinationFile> create(const std::string& path, bool allowOverwrite,
+                                                 std::size_t blockBytes = 0);
 
   ~DestinationFile();
   DestinationFile(const DestinationFile&) = delete;
@@ -35,20 +37,29 @@ class DestinationFile {
   /// The path actually created.
   const std::string& path() const { return path_; }
   /// Writes every byte; false on any error, a full disk or a write that makes no progress.
+  /// With blocks, bytes wait until a whole block is gathered, flush() or close(), and an
+  /// error shows at the call that writes them.
   bool write(const char* data, std::size_t length);
-  /// Empties the file; the next write starts at its beginning. False on any error.
+  /// Writes the bytes that wait; false on any error (they are dropped then).
+  bool flush();
+  /// Empties the file and drops the bytes that wait; the next write starts at its
+  /// beginning. False on any error.
   bool rewind();
-  /// Closes the file; false when the system reports that written data was lost. Later
-  /// writes fail.
+  /// Writes the bytes that wait and closes the file; false when either fails or the system
+  /// reports that written data was lost. Later writes fail.
   bool close();
 
  private:
   using FdPtr = std::unique_ptr<FileDescriptor, FileDescriptorCloser>;
 
-  DestinationFile(FdPtr fd, std::string path) : fd_(std::move(fd)), path_(std::move(path)) {}
+  DestinationFile(FdPtr fd, std::string path, std::size_t blockBytes);
+  bool writeAll(const char* data, std::size_t length);
 
   FdPtr fd_;
   std::string path_;
+  std::size_t blockBytes_;
+  std::unique_ptr<char[]> block_;  ///< blockBytes_ bytes once the first write comes
+  std::size_t waiting_ = 0;        ///< bytes at the start of block_ not yet written
 };
 
 }  // namespace platform

@@ -60,5 +60,31 @@ TEST_F(DestinationFileTest, FailuresAreReported) {
   EXPECT_FALSE(full->write("x", 1));  // closed
 }
 
+// Pieces of any size land in order across block boundaries; what waits is written by
+// close(), dropped by rewind(), and a failing disk shows at the call that writes.
+TEST_F(DestinationFileTest, BlocksGatherPiecesInOrder) {
+  std::string body;
+  for (int i = 0; i < 1000; ++i) body += std::to_string(i) + ",";
+  for (std::size_t piece : {std::size_t{1}, std::size_t{7}, std::size_t{64}, body.size()}) {
+    SCOPED_TRACE(piece);
+    auto file = DestinationFile::create(dir_ + "/f", true, 64);
+    ASSERT_TRUE(file);
+    ASSERT_TRUE(file->write("dropped", 7));
+    ASSERT_TRUE(file->rewind());
+    for (std::size_t at = 0; at < body.size(); at += piece)
+      ASSERT_TRUE(file->write(body.data() + at, std::min(piece, body.size() - at)));
+    ASSERT_TRUE(file->close());
+    EXPECT_EQ(read(dir_ + "/f"), body);
+  }
+  auto full = DestinationFile::create("/dev/full", true, 64);
+  ASSERT_TRUE(full);
+  EXPECT_TRUE(full->write("x", 1));
+  EXPECT_FALSE(full->flush());
+  EXPECT_TRUE(full->write("x", 1));
+  EXPECT_FALSE(full->close());
+  auto full2 = DestinationFile::create("/dev/full", true, 64);
+  EXPECT_FALSE(full2->write(body.data(), 64));  // a whole block is written at once
+}
+
 }  // namespace
 }  // namespace platform

@@ -161,6 +161,7 @@ class UrlDownloadTest : public ::testing::Test {
     "/crl/*": {"status": 410},
     "/crl/kept/*": {"bytes": 10},
     "/drop": {"bytes": 400000, "fault": "reset", "at": 0.5, "times": 1},
+    "/blocks": {"bytes": 2621447, "fault": "reset", "at": 0.6, "times": 1},
     "/halves": {"bytes": 400000, "fault": "reset", "at": 0.5},
     "/stalls": {"bytes": 40000, "fault": "stall", "at": 0.5},
     "/norange": {"bytes": 400000, "fault": "reset", "at": 0.5, "times": 1, "ranges": false},
@@ -428,22 +429,35 @@ TEST_F(UrlDownloadTest, ProxyFromTheEnvironmentServesAnyHost) {
   EXPECT_EQ(server_.requests().back(), "GET /small");
 }
 
+// Within the file's first block, and past several of them (the kept bytes are on disk
+// before the range is asked for).
 TEST_F(UrlDownloadTest, DroppedTransferResumesWithRangeAndAppends) {
-  ASSERT_TRUE(run("/drop", quickRetries()));
-  ASSERT_EQ(rec_.retryBytes.size(), 1u);
-  const std::int64_t kept = rec_.retryBytes[0];
-  EXPECT_GT(kept, 0);
-  EXPECT_LT(kept, 400000);
-  EXPECT_EQ(rec_.events, (std::vector<std::string>{"response", "decode? application/octet-stream",
-                                                   "destination drop", "created", "data",
-                                                   "retry 1 of 4", "data", "finish"}));
-  EXPECT_TRUE(readFile(rec_.createdPath) == pattern(400000));
-  EXPECT_EQ(rec_.received, 400000u);  // the appended part only: progress goes on
-  const auto requests = server_.requests();
-  ASSERT_EQ(requests.size(), 2u);
-  EXPECT_EQ(requests[1].rfind("GET /drop range=bytes=" + std::to_string(kept) + "- if-range=\"", 0),
-            0u)
-      << requests[1];
+  for (const auto& [name, size] : {std::pair{"drop", 400000}, std::pair{"blocks", 2621447}}) {
+    SCOPED_TRACE(name);
+    const std::size_t before = server_.requests().size();
+    rec_ = Recorder{};
+    rec_.directory = dir_;
+    std::uintmax_t onDisk = 0;
+    rec_.onRetry = [&](UrlDownload&) { onDisk = fs::file_size(rec_.createdPath); };
+    ASSERT_TRUE(run(std::string("/") + name, quickRetries()));
+    ASSERT_EQ(rec_.retryBytes.size(), 1u);
+    const std::int64_t kept = rec_.retryBytes[0];
+    EXPECT_EQ(onDisk, static_cast<std::uintmax_t>(kept));  // the wait leaves no byte unwritten
+    EXPECT_GT(kept, 0);
+    EXPECT_LT(kept, size);
+    EXPECT_EQ(rec_.events, (std::vector<std::string>{"response", "decode? application/octet-stream",
+                                                     std::string("destination ") + name, "created",
+                                                     "data", "retry 1 of 4", "data", "finish"}));
+    EXPECT_TRUE(readFile(rec_.createdPath) == pattern(size));
+    EXPECT_EQ(rec_.received, static_cast<std::uint64_t>(size));  // progress goes on
+    const auto requests = server_.requests();
+    ASSERT_EQ(requests.size(), before + 2);
+    EXPECT_EQ(requests[before + 1].rfind(std::string("GET /") + name + " range=bytes=" +
+                                             std::to_string(kept) + "- if-range=\"",
+                                         0),
+              0u)
+        << requests[before + 1];
+  }
 }
 
 TEST_F(UrlDownloadTest, RetriesThatCannotContinueStartAgainInTheSameFile) {
