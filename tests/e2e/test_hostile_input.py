@@ -1,4 +1,5 @@
-"""Hostile local input: property lists nested far too deep for the library that reads them."""
+"""Hostile local input: property lists nested far too deep for the library that reads them,
+and arguments that would split or swamp an install-log record."""
 
 import os
 import struct
@@ -71,6 +72,30 @@ class DeepPropertyLists(unittest.TestCase):
                                      "GET /orvel/3/nai/macos10.0/x86/installer")
                 self.assertEqual(result.returncode, 11, result.stderr)
                 self.assertEqual(result.tmp_files, [])
+
+
+class LogIntegrity(unittest.TestCase):
+    def test_each_event_stays_one_bounded_record(self):
+        long_location = "/opt/" + "x" * 10 * 1024
+        for location, logged in (
+                ("/opt/a\nb\tc", "/opt/a#012b#011c"),
+                (long_location, None)):
+            with self.subTest(location=location[:16]), sandbox.World() as world:
+                record = world.add_runtime("2.5.1.8090")
+                exe = world.add_bundle()
+                result = world.run([exe, "-location", location])
+                self.assertEqual(result.returncode, 0, result.stderr)
+                # The installer gets the argument as it was given; only the log escapes it.
+                self.assertEqual(world.recorded_args(record), ["-location", location, PACKAGE])
+                command = f'"Orvel Application Installer" -location {location} {PACKAGE} '
+                if logged is not None:
+                    expected = command.replace(location, logged)
+                else:
+                    cut = len(command.encode()) - 4096
+                    expected = command[:4096] + f" ... [{cut} bytes cut]"
+                launches = [text for _, text in result.log_pairs if text.startswith("Launching")]
+                self.assertEqual(launches, [f"Launching subprocess with commandline {expected}"])
+                self.assertEqual(len(result.log), 5)
 
 
 if __name__ == "__main__":
