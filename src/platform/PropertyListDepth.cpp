@@ -80,10 +80,9 @@ std::optional<Trailer> readTrailer(std::string_view b, const PropertyListLimits&
   const auto sizeOk = [](unsigned s) { return s >= 1 && s <= 8; };
   if (!sizeOk(t.offsetSize) || !sizeOk(t.refSize)) return std::nullopt;
   if (t.objects == 0 || t.objects > limits.maxObjects || t.top >= t.objects) return std::nullopt;
-  // The table lies between the header and the trailer; objects is small enough here that
-  // the product cannot overflow.
+  // The table lies between the header and the trailer.
   if (t.tableAt < kBinaryMagic.size() || t.tableAt > at ||
-      t.objects * t.offsetSize > at - t.tableAt) {
+      t.objects > (at - t.tableAt) / t.offsetSize) {
     return std::nullopt;
   }
   return t;
