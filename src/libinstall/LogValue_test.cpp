@@ -6,9 +6,6 @@
 #include <tuple>
 #include <vector>
 
-#include "libinstall/InstallLogMsgs.h"
-#include "libinstall/LibInstall.h"
-
 namespace install {
 namespace {
 
@@ -34,21 +31,6 @@ TEST(LogValue, EscapesControlCharactersAndCutsLongValuesWithAMarker) {
     SCOPED_TRACE(value);
     EXPECT_EQ(loggableValue(value, limit), logged);
   }
-}
-
-TEST(LogValue, EveryTextOfAnEventIsBoundedOnItsOwn) {
-  _logToStdout = true;
-  testing::internal::CaptureStdout();
-  const std::string longPath = "/" + std::string(10 * 1024, 'p');
-  logApplicationBegin("Boot\nstrapper", "1.0\r\n", "Mac", "x86");
-  logSubprocessBegin(longPath.c_str());
-  const std::string out = testing::internal::GetCapturedStdout();
-  _logToStdout = false;
-  EXPECT_EQ(out,
-            "status Boot#012strapper begin with version 1.0#015#012 on Mac x86\n"
-            "status Launching subprocess with commandline " +
-                longPath.substr(0, 4096) + " ... [" + std::to_string(longPath.size() - 4096) +
-                " bytes cut]\n");
 }
 
 }  // namespace

@@ -2,7 +2,6 @@
 and arguments that would split or swamp an install-log record."""
 
 import os
-import struct
 import sys
 import unittest
 
@@ -24,54 +23,32 @@ def deep_xml(levels):
             + "<array>" * levels + "</array>" * levels + "</dict></plist>")
 
 
-def deep_binary(levels):
-    """The same as a binary list: a dictionary of three strings and a chain of arrays."""
-    strings = [b"CFBundleVersion", b"2.5.1.8090", b"ProductVersion", b"10.6.8", b"Deep"]
-    objects = [bytes([0xD3]) + struct.pack(">6I", 1, 3, 5, 2, 4, 6)]
-    objects += [bytes([0x50 | len(s)]) if len(s) < 15 else bytes([0x5F, 0x10, len(s)])
-                for s in strings]
-    objects = objects[:1] + [head + s for head, s in zip(objects[1:], strings)]
-    first = len(objects)
-    objects += [bytes([0xA1]) + struct.pack(">I", first + i + 1) for i in range(levels)]
-    objects.append(bytes([0x51]) + b"x")
-    out, offsets = bytearray(b"bplist00"), []
-    for o in objects:
-        offsets.append(len(out))
-        out += o
-    table = len(out)
-    for offset in offsets:
-        out += struct.pack(">I", offset)
-    out += bytes(6) + bytes([4, 4]) + struct.pack(">QQQ", len(objects), 0, table)
-    return bytes(out)
-
-
 class DeepPropertyLists(unittest.TestCase):
     def test_a_deep_list_counts_as_unreadable_wherever_it_is(self):
-        # Each of these crashed the program (or took seconds) inside the library.
-        for form, content in (("xml", deep_xml(200_000)), ("binary", deep_binary(100_000))):
-            with self.subTest(form=form), sandbox.World() as world:
-                exe = world.add_bundle()
-                for path in (f"{APP}/Contents/Info.plist", FRAMEWORK_INFO, SYSTEM_VERSION):
-                    world.write(path, content)
+        # 200,000 levels crashed the program inside the library, even for -version (binary
+        # lists: see the unit tests).
+        with sandbox.World() as world:
+            exe = world.add_bundle()
+            for path in (f"{APP}/Contents/Info.plist", FRAMEWORK_INFO, SYSTEM_VERSION):
+                world.write(path, deep_xml(200_000))
 
-                result = world.run([exe, "-version"])
-                self.assertEqual((result.returncode, result.stdout), (0, "17.0.0.124\n"),
-                                 result.stderr)
+            result = world.run([exe, "-version"])
+            self.assertEqual((result.returncode, result.stdout), (0, "17.0.0.124\n"),
+                             result.stderr)
 
-                requests = world.host("/run/records/requests.log")
-                server = world.start_helper([sys.executable, SERVER, "--root",
-                                             world.host("/run/records"), "--log", requests,
-                                             "--lifetime", "60"])
-                result = world.run([exe, "-silent", "-allowDownload"], http_proxy=server)
-                # No bundle version, no runtime, and the system's default version 10.0.
-                self.assertEqual(result.log_pairs[:2], [
-                    (LOG_NOTICE, "Bootstrapper begin with version unknown on Mac x86"),
-                    (LOG_NOTICE, "No installed runtime detected")])
-                with open(requests, encoding="utf-8") as f:
-                    self.assertEqual(f.readline().strip(),
-                                     "GET /orvel/3/nai/macos10.0/x86/installer")
-                self.assertEqual(result.returncode, 11, result.stderr)
-                self.assertEqual(result.tmp_files, [])
+            requests = world.host("/run/records/requests.log")
+            server = world.start_helper([sys.executable, SERVER, "--root",
+                                         world.host("/run/records"), "--log", requests,
+                                         "--lifetime", "60"])
+            result = world.run([exe, "-silent", "-allowDownload"], http_proxy=server)
+            # No bundle version, no runtime, and the system's default version 10.0.
+            self.assertEqual(result.log_pairs[:2], [
+                (LOG_NOTICE, "Bootstrapper begin with version unknown on Mac x86"),
+                (LOG_NOTICE, "No installed runtime detected")])
+            with open(requests, encoding="utf-8") as f:
+                self.assertEqual(f.readline().strip(), "GET /orvel/3/nai/macos10.0/x86/installer")
+            self.assertEqual(result.returncode, 11, result.stderr)
+            self.assertEqual(result.tmp_files, [])
 
 
 class LogIntegrity(unittest.TestCase):
