@@ -8,6 +8,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
   bubblewrap python3 openssl curl xvfb xauth time
+  dpkg-dev
 )
 missing=()
 for p in "${packages[@]}"; do

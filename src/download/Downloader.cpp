@@ -27,6 +27,7 @@ Downloader::~Downloader() = default;
 
 void Downloader::startDownload(const std::string& notificationName) {
   notificationName_ = notificationName;
+  cancelled_ = false;
   if (currentUrlIndex_ < 0 || currentUrlIndex_ >= static_cast<int>(urlStrings_.size())) {
     // Nothing (left) to fetch: the caller still gets the run's one notification.
     doingDownload(false);
@@ -64,6 +65,7 @@ void Downloader::stopDownLoad() {
   if (urlDownload_) urlDownload_->cancel();
   doingDownload(false);
   install::logDownloadCancel();
+  cancelled_ = true;
   sendDoneNotfication(false);
 }
 
@@ -132,7 +134,9 @@ void Downloader::continueOrEnd(bool success) {
 
 void Downloader::sendDoneNotfication(bool success) {
   cleanupPaths_.insert(cleanupPaths_.end(), resultPaths_->begin(), resultPaths_->end());
-  platform::UserInfo info{{kDownloaderKeySuccess, success}, {kDownloaderKeyFiles, resultPaths_}};
+  platform::UserInfo info{{kDownloaderKeySuccess, success},
+                          {kDownloaderKeyFiles, resultPaths_},
+                          {kDownloaderKeyCancelled, cancelled_}};
   queue_.enqueue({notificationName_, this, std::move(info)}, platform::PostingStyle::WhenIdle);
 }
 

@@ -71,10 +71,14 @@ void TerminalPresenter::showProgress() {
   if (showing_) return;
   showing_ = true;
   follower_ = std::make_unique<ProgressFollower>(binding_, [this] { redraw(false); });
-  interrupt_ = std::make_unique<platform::InterruptWatch>([this] {
-    // A disabled Cancel button ignores clicks; Ctrl-C is that button.
-    if (cancelEnabled_ && binding_.onCancel) binding_.onCancel();
-  });
+  // Ctrl-C is Cancel only while a person sees the progress line; without it (standard
+  // error is a file or pipe) SIGINT comes from a script and ends the run as a signal.
+  if (isatty(outFd_)) {
+    interrupt_ = std::make_unique<platform::InterruptWatch>([this] {
+      // A disabled Cancel button ignores clicks; Ctrl-C is that button.
+      if (cancelEnabled_ && binding_.onCancel) binding_.onCancel();
+    });
+  }
   redraw(true);
 }
 
@@ -137,6 +141,11 @@ void TerminalPresenter::printModal(const std::string& title, const std::string& 
   write("[" + buttonLabel + "] ");
   char c = 0;
   while (true) {
+    // Ctrl-C dismisses the message like Enter; the run goes on to its own exit code.
+    if (platform::waitForInput(inFd_) == platform::InputWait::Interrupted) {
+      write("\n");
+      break;
+    }
     const ssize_t n = read(inFd_, &c, 1);
     if (n == 1 && c != '\n') continue;
     if (n < 0 && errno == EINTR) continue;

@@ -21,12 +21,12 @@ class TerminalPresenter : public Presenter {
   ~TerminalPresenter() override;
 
   void bindProgress(ProgressBinding binding) override;
-  /// Draws the progress line (terminals only) and makes Ctrl-C the Cancel button.
+  /// Draws the progress line and makes Ctrl-C the Cancel button, on a terminal only.
   void showProgress() override;
   /// Clears the progress line and gives Ctrl-C back its default action.
   void closeProgress() override;
   void setCancelEnabled(bool enabled) override;
-  /// Prints title and message; waits for Enter only when inFd is a terminal.
+  /// Prints title and message; waits for Enter (or Ctrl-C) only when inFd is a terminal.
   void runAlert(const std::string& title, const std::string& message,
                 const std::string& buttonLabel) override;
   /// Prints title and the runs, a link as its text followed by its address in angle
