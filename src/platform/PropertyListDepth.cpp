@@ -11,49 +11,41 @@ constexpr std::size_t kTrailerSize = 32;
 
 // ---- XML ----------------------------------------------------------------------------------
 //
-// Every construct ends where the library's own reader ends it: a place where this count
-// skipped further than the reader would let text the reader parses as elements go uncounted.
+// Every construct ends exactly where the library's own reader ends it: a place where this
+// count skipped further than the reader would hide elements from it, or, skipping less, let
+// it count closing tags the reader never sees. Where the reader gives up (an unmatched
+// quote, a '<' inside a tag, an unknown declaration), the count stops too: the reader builds
+// nothing after that.
 
 constexpr std::size_t npos = std::string_view::npos;
 
-// The position just past the first '>' at or after from that is outside double quotes (and,
-// for a document type declaration, outside its [ ] internal subset); npos when there is none.
-std::size_t pastTagEnd(std::string_view t, std::size_t from, bool brackets) {
-  bool quoted = false;
-  int subset = 0;
+// The first position at or after from that holds one of stops, or starts text when text is
+// given, outside double-quoted runs when quotes is set; npos when there is none or a quote
+// is never closed.
+std::size_t find(std::string_view t, std::size_t from, std::string_view stops, bool quotes,
+                 std::string_view text = {}) {
   for (std::size_t i = from; i < t.size(); ++i) {
-    const char c = t[i];
-    if (c == '"') {
-      quoted = !quoted;
-    } else if (quoted) {
-      continue;
-    } else if (brackets && c == '[') {
-      ++subset;
-    } else if (brackets && c == ']' && subset > 0) {
-      --subset;
-    } else if (c == '>' && subset == 0) {
-      return i + 1;
+    if (quotes && t[i] == '"') {
+      i = t.find('"', i + 1);
+      if (i == npos) return npos;
     }
+    if (text.empty() ? stops.find(t[i]) != npos : t.substr(i).starts_with(text)) return i;
   }
   return npos;
 }
 
-// The position just past the first "?>" at or after from that is outside double quotes.
-std::size_t pastInstructionEnd(std::string_view t, std::size_t from) {
-  bool quoted = false;
-  for (std::size_t i = from; i + 1 < t.size(); ++i) {
-    if (t[i] == '"') {
-      quoted = !quoted;
-    } else if (!quoted && t[i] == '?' && t[i + 1] == '>') {
-      return i + 2;
-    }
-  }
-  return npos;
+std::size_t past(std::string_view t, std::size_t from, std::string_view text, bool quotes) {
+  const std::size_t at = find(t, from, {}, quotes, text);
+  return at == npos ? npos : at + text.size();
 }
 
-std::size_t pastText(std::string_view t, std::size_t from, std::string_view end) {
-  const std::size_t at = t.find(end, from);
-  return at == npos ? npos : at + end.size();
+// The position of a tag's closing '>': its name runs to a blank, '<' or '>' (quotes are
+// part of a name), and what follows a blank to '<' or '>' outside quotes. npos when the
+// reader would reject the tag.
+std::size_t tagEnd(std::string_view t, std::size_t from) {
+  std::size_t at = t.find_first_of(" \r\n\t<>", from);
+  if (at != npos && t[at] != '>' && t[at] != '<') at = find(t, at, "<>", true);
+  return at != npos && t[at] == '>' ? at : npos;
 }
 
 // ---- Binary -------------------------------------------------------------------------------
@@ -138,27 +130,31 @@ std::uint64_t xmlElementDepth(std::string_view t) {
   std::uint64_t depth = 0;
   std::uint64_t deepest = 0;
   std::size_t i = 0;
-  while ((i = t.find('<', i)) != npos) {
+  while (i != npos && (i = t.find('<', i)) != npos) {
     const std::string_view rest = t.substr(i);
     if (rest.starts_with("<!--")) {
-      i = pastText(t, i + 4, "-->");
-    } else if (rest.starts_with("<![CDATA[")) {
-      i = pastText(t, i + 9, "]]>");
+      i = past(t, i + 4, "-->", false);
+    } else if (rest.starts_with("<![CDATA[")) {  // text of a value, for the reader
+      i = past(t, i + 9, "]]>", false);
     } else if (rest.starts_with("<?")) {
-      // From the '?' on: the reader takes "<?>" as a whole instruction.
-      i = pastInstructionEnd(t, i + 1);
+      i = past(t, i + 1, "?>", true);  // from the '?': "<?>" is a whole instruction
+    } else if (rest.starts_with("<!DOCTYPE")) {
+      i = find(t, i + 9, "[>", true);
+      if (i != npos) i = t[i] == '>' ? i + 1 : past(t, i + 1, "]>", true);
     } else if (rest.starts_with("<!")) {
-      i = pastTagEnd(t, i + 2, /*brackets=*/true);
-    } else if (rest.starts_with("</")) {
-      i = pastTagEnd(t, i + 2, false);
-      if (depth > 0) --depth;
+      break;
     } else {
-      const std::size_t end = pastTagEnd(t, i + 1, false);
+      const std::size_t end = tagEnd(t, i + 1);
       if (end == npos) break;
-      if (t[end - 2] != '/') deepest = std::max(deepest, ++depth);
-      i = end;
+      if (rest[1] == '/') {
+        if (depth > 0) --depth;
+      } else {
+        // A self-closing element is a level of its own that stays open for nothing.
+        deepest = std::max(deepest, depth + 1);
+        if (t[end - 1] != '/') ++depth;
+      }
+      i = end + 1;
     }
-    if (i == npos) break;
   }
   return deepest;
 }

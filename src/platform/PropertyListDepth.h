@@ -26,8 +26,9 @@ struct PropertyListLimits {
 bool propertyListWithinLimits(std::string_view bytes, const PropertyListLimits& limits = {});
 
 /// The deepest element nesting of XML text, not counting what comments, CDATA sections,
-/// processing instructions and declarations hold; a self-closing element does not nest. An
-/// unterminated construct ends the count, since nothing after it can open an element.
+/// processing instructions and declarations hold; a self-closing element counts at its
+/// level and opens nothing. The count stops where the library's reader gives up or a
+/// construct is unterminated, since the reader builds nothing after that.
 std::uint64_t xmlElementDepth(std::string_view text);
 
 /// The nesting depth of a binary list (a lone leaf is 1); nullopt when it is malformed,

@@ -21,21 +21,29 @@ TEST(PropertyListDepth, XmlCountsOnlyElementsTheReaderWouldOpen) {
   const std::vector<std::pair<std::string, std::uint64_t>> cases = {
       {"no markup at all", 0},
       {"<plist><dict><key>A</key><string>v</string></dict></plist>", 3},
-      {"<?xml version=\"1.0\"?><!DOCTYPE plist PUBLIC \"-//x//EN\" \"p.dtd\"><plist/>", 0},
-      {"<plist><array/><array /><true/></plist>", 1},
+      {"<?xml version=\"1.0\"?><!DOCTYPE plist PUBLIC \"-//x//EN\" \"p.dtd\"><plist/>", 1},
+      {"<plist><array/><array /><true/></plist>", 2},
       // What comments, CDATA, instructions and declarations hold never nests.
-      {"<plist><!-- <array><array> --><string/></plist>", 1},
+      {"<plist><!-- <array><array> --><string/></plist>", 2},
       {"<plist><!--><array> --></plist>", 1},  // "<!-->" does not end a comment
       {"<plist><string><![CDATA[<array><array>]]></string></plist>", 2},
       {"<plist><?pi <array> ?><?pi \"?>\" <array> ?></plist>", 1},
-      {"<!DOCTYPE plist [ <!ENTITY e \"<array>\"> ]><plist/>", 0},
+      {"<!DOCTYPE plist [ <!ENTITY e \"<array>\"> ]><plist/>", 1},
       // "<?>" is a whole instruction to the reader, so what follows it counts.
       {"<plist><?><array><array> ?></plist>", 3},
       // A '>' or "/>" inside double quotes ends no tag; single quotes do not protect it.
-      {"<plist x=\">\"><array x=\"/>\"><string/></array></plist>", 2},
+      {"<plist x=\">\"><array x=\"/>\"><string/></array></plist>", 3},
       {"<plist><array x='/>'><array></plist>", 2},
       // Closing tags close whatever is open, whatever their name.
       {"<plist><array></x><array><array></plist>", 3},
+      // A quote inside a tag's name is part of the name, and opens no quoted run.
+      {"<plist\"><array><array>", 3},
+      // An internal subset ends at "]>" only: what lies before it never closes anything.
+      {"<plist><array><!DOCTYPE p [ ] > </array></array> ]><array></plist>", 3},
+      // Where the reader gives up, so does the count: a '<' inside a tag, an unknown
+      // declaration.
+      {"<plist><array x <array><array>", 1},
+      {"<plist><!ELEMENT x><array>", 1},
       // An unterminated construct ends the count.
       {"<plist><array><!-- <array><array>", 2},
       {"<plist><array x=\"<array>", 1},

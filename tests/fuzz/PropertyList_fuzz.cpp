@@ -1,8 +1,8 @@
 // Feeds arbitrary bytes (XML, binary or neither) to the property-list reader, then every
 // string it finds to the version readers, as an information list or a system version file
 // would reach them. Besides crashes, it checks that a failed version scan leaves its record
-// alone, and that the nesting bounds hold for what the library really builds: bytes that
-// pass a tight bound are parsed by the library directly, and its tree must fit that bound.
+// alone, and that the nesting count made before the library runs covers what the library
+// really builds: every list it parses is walked again here, and may not nest deeper.
 #include <plist/plist.h>
 
 #include <cstddef>
@@ -19,8 +19,6 @@
 #include "platform/PropertyListDepth.h"
 
 namespace {
-
-constexpr platform::PropertyListLimits kTight{8, 64};
 
 // Depth and node count of the library's tree, walked without recursion.
 std::pair<std::uint32_t, std::uint64_t> treeShape(plist_t root) {
@@ -53,23 +51,29 @@ std::pair<std::uint32_t, std::uint64_t> treeShape(plist_t root) {
   return {depth, nodes};
 }
 
-void checkTightBound(const std::string& bytes) {
-  if (bytes.empty() || !platform::propertyListWithinLimits(bytes, kTight)) return;
+// What the library builds may never nest deeper than the count made before it runs, or the
+// bound applied to that count would not protect it.
+void checkCountCoversTheLibrary(const std::string& bytes) {
+  if (bytes.empty() || !platform::propertyListWithinLimits(bytes)) return;
   plist_t raw = nullptr;
   plist_from_memory(bytes.data(), static_cast<std::uint32_t>(bytes.size()), &raw);
   if (raw == nullptr) return;
   const auto [depth, nodes] = treeShape(raw);
   plist_free(raw);
-  // XML counts its plist element as a level of its own; the library's tree does not have it.
-  if (depth > kTight.maxDepth || (bytes.starts_with("bplist00") && nodes > kTight.maxObjects))
+  if (bytes.starts_with("bplist00")) {
+    const auto counted = platform::binaryListDepth(bytes, platform::PropertyListLimits{});
+    if (!counted || depth > *counted || nodes > platform::PropertyListLimits{}.maxObjects)
+      std::abort();
+  } else if (depth > platform::xmlElementDepth(bytes)) {
     std::abort();
+  }
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string bytes(reinterpret_cast<const char*>(data), size);
-  checkTightBound(bytes);
+  checkCountCoversTheLibrary(bytes);
   const auto entries = platform::parsePropertyListStrings(bytes);
   if (!entries) return 0;
   for (const auto& [key, value] : *entries) {
