@@ -198,7 +198,9 @@ TEST(CatalogueTest, OtherLanguagesTranslateTheLongTexts) {
     if (row == 1) continue;
     for (int index : kLongTexts) {
       EXPECT_NE(text(row, index), text(1, index)) << allMessages[row].locale << "/" << index;
-      EXPECT_NE(text(row, index).find("Halvex Orvel"), std::string::npos)
+      // German joins the name into a compound ("Halvex-Orvel-Version").
+      const std::string t = text(row, index);
+      EXPECT_TRUE(t.find("Halvex Orvel") != t.npos || t.find("Halvex-Orvel-") != t.npos)
           << allMessages[row].locale << "/" << index;
     }
   }
