@@ -25,7 +25,8 @@ int applicationMain(int argc, char** argv) {
   bootstrapper.setDownloader(downloader);
   presenter->bindProgress({&bootstrapper.localizedWindowTitle(), &downloader->localizedPleaseWait(),
                            &downloader->localizedCancel(), &downloader->currentProgressPercent(),
-                           [d = downloader.get()] { d->stopDownLoad(); }});
+                           [d = downloader.get()] { d->stopDownLoad(); },
+                           &downloader->transferAmounts()});
 
   bootstrapper.applicationDidFinishLaunching();
   // Only the download road gets here; its handlers end the process from the loop.
