@@ -435,6 +435,20 @@ inline constexpr const char32_t* kTurkish[kMessageCount] = {
     U"sisteminize indirilmesine izin vermiyor. Lütfen yöneticinize başvurun.",
 };
 
+#define NAIB_PAGES_OF(region) NAIB_RUNTIME_DOWNLOAD_PAGE(region), NAIB_SYSTEM_REQUIREMENTS_PAGE(region)
+
+/// Every web address the texts name: the runtime download page and the system-requirements
+/// page of each language's site folder. Windows make exactly these clickable where a text
+/// names one as plain text.
+inline constexpr const char32_t* kCatalogueAddresses[] = {
+    NAIB_PAGES_OF(""),    NAIB_PAGES_OF("de/"), NAIB_PAGES_OF("es/"), NAIB_PAGES_OF("fr/"),
+    NAIB_PAGES_OF("it/"), NAIB_PAGES_OF("jp/"), NAIB_PAGES_OF("kr/"), NAIB_PAGES_OF("br/"),
+    NAIB_PAGES_OF("ru/"), NAIB_PAGES_OF("cn/"), NAIB_PAGES_OF("tw/"), NAIB_PAGES_OF("cz/"),
+    NAIB_PAGES_OF("nl/"), NAIB_PAGES_OF("pl/"), NAIB_PAGES_OF("se/"), NAIB_PAGES_OF("tr/"),
+};
+
+#undef NAIB_PAGES_OF
+
 #define NAIB_ROW(locale, lcid, texts)                                                       \
   EmbeddedMessageRow {                                                                      \
     locale, lcid, {                                                                         \

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstring>
+#include <set>
 #include <vector>
 
 #include "messages/LocalizedStrings.h"
@@ -191,6 +192,19 @@ TEST(CatalogueTest, SystemRequirementsLinkIsWellFormedInEveryLanguage) {
     EXPECT_EQ(m.find('<', open + 1), end);
     EXPECT_EQ(m.find('<', end + 1), std::string::npos);
   }
+}
+
+TEST(CatalogueTest, AddressTableHoldsExactlyTheAddressesTheTextsName) {
+  std::set<std::string> table, named;
+  for (const char32_t* address : kCatalogueAddresses) table.insert(wchartoNSString(address));
+  for (int row = 0; row <= kDefaultRow; ++row) {
+    for (int index = 0; index < kMessageCount; ++index) {
+      const std::string t = text(row, index);
+      for (auto at = t.find("https://"); at != t.npos; at = t.find("https://", at + 1))
+        named.insert(t.substr(at, t.find_first_of(" ,'\n", at) - at));
+    }
+  }
+  EXPECT_EQ(named, table);
 }
 
 TEST(CatalogueTest, OtherLanguagesTranslateTheLongTexts) {
