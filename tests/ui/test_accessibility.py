@@ -39,7 +39,7 @@ class Shown:
     """One window of the preview program in a language, as its accessible toplevel."""
 
     def __init__(self, window, language):
-        # The catalogue takes LANGUAGE's "zh_CN" form for the Chinese rows.
+        # LANGUAGE names the Chinese rows the POSIX way.
         tag = {"zh-Hans": "zh_CN", "zh-Hant": "zh_TW"}.get(language, language)
         env = dict(os.environ, LANGUAGE=tag, LANG="C.UTF-8")
         self.process = subprocess.Popen([PREVIEW, window], env=env)
@@ -47,8 +47,11 @@ class Shown:
     def __enter__(self):
         deadline = time.monotonic() + 15
         while time.monotonic() < deadline:
-            for app in descendants_of_desktop():
-                if app.get_process_id() != self.process.pid:
+            for app in applications():
+                try:
+                    if app.get_process_id() != self.process.pid:
+                        continue
+                except Exception:  # an earlier window's program, gone meanwhile
                     continue
                 windows = [app.getChildAtIndex(i) for i in range(app.childCount)]
                 windows = [w for w in windows if w is not None and w.childCount > 0]
@@ -63,10 +66,10 @@ class Shown:
         self.process.wait(timeout=10)
 
 
-def descendants_of_desktop():
+def applications():
     desktop = pyatspi.Registry.getDesktop(0)
-    return [desktop.getChildAtIndex(i) for i in range(desktop.childCount)
-            if desktop.getChildAtIndex(i) is not None]
+    return [app for app in (desktop.getChildAtIndex(i) for i in range(desktop.childCount))
+            if app is not None]
 
 
 def links_of(window):
@@ -89,7 +92,7 @@ def links_of(window):
 def setUpModule():
     # The first question starts the accessibility bus and its registry; an application
     # started before them would register too late for this process to hear of it.
-    descendants_of_desktop()
+    applications()
 
 
 class Accessibility(unittest.TestCase):
