@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The main job: installs what is missing, builds, and runs a complete first install end to
-# end in a bubblewrap sandbox: a local download server, a throwaway PKI made for the build,
-# the real program (test-root build) downloading, verifying and running the runtime
-# installer.
+# end in a bubblewrap sandbox. The vendor tools make the bundle (naib-bundle), the runtime
+# installer's signature with a throwaway PKI made for the build (naib-sign) and the
+# download tree (naib-publish); a local server serves the tree, and the real program
+# (test-root build) downloads, verifies and runs the runtime installer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh

@@ -9,11 +9,15 @@
 #include "platform/Bundle.h"
 #include "platform/NotificationCenter.h"
 #include "platform/RunLoop.h"
+#include "platform/Signals.h"
 #include "ui/Presenter.h"
 
 namespace bootstrap {
 
 int applicationMain(int argc, char** argv) {
+  // Whatever the launcher left (SIGCHLD ignored, SIGPIPE at its default) must not decide
+  // how installers are waited for or how a closed standard error ends the run.
+  platform::resetInheritedSignalState();
   // The main interface: one presenter (it picks a toolkit only when a window must show),
   // the Downloader with its progress window, and the Bootstrapper with its outlet to it.
   platform::NotificationCenter center;
@@ -27,6 +31,12 @@ int applicationMain(int argc, char** argv) {
                            &downloader->localizedCancel(), &downloader->currentProgressPercent(),
                            [d = downloader.get()] { d->stopDownLoad(); },
                            &downloader->transferAmounts()});
+
+  // From here on SIGINT, SIGTERM and SIGHUP end the run through the Bootstrapper, at any
+  // point: the temporary files go and the end is logged. Ctrl-C is the Cancel button
+  // instead while a person sees the progress (a terminal's progress line or the window).
+  platform::TerminationWatch termination(
+      [&bootstrapper](int signalNumber) { bootstrapper.terminate(signalNumber); });
 
   bootstrapper.applicationDidFinishLaunching();
   // Only the download road gets here; its handlers end the process from the loop.

@@ -11,7 +11,9 @@
 #include "naib/ParamChecker.h"
 #include "platform/Bundle.h"
 #include "platform/FileSystem.h"
+#include "platform/Signals.h"
 #include "platform/Task.h"
+#include "platform/TempDir.h"
 #include "platform/UrlDownload.h"
 #include "signature/SignatureVerification.h"
 #include "ui/ErrorDialogController.h"
@@ -42,6 +44,10 @@ std::string packageNameFor(const std::string& executableName) {
   return executableName;
 }
 
+bool isUsablePackageName(const std::string& name) {
+  return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos;
+}
+
 std::string commandTextFor(const std::string& installerName, const std::vector<std::string>& args) {
   std::string text = "\"" + installerName + "\" ";
   for (const auto& arg : args) text += arg + " ";
@@ -59,7 +65,9 @@ Bootstrapper::Bootstrapper(std::vector<std::string> arguments, const platform::B
 
   lookedForAppPath_ = platform::appendPathComponent(mainBundle.resourcePath(), packageName);
   bool isDirectory = false;
-  if (platform::fileExists(lookedForAppPath_, isDirectory) && isDirectory)
+  // "Install .." would otherwise name the resource directory's parent as the package.
+  if (isUsablePackageName(packageName) && platform::fileExists(lookedForAppPath_, isDirectory) &&
+      isDirectory)
     appPath_ = lookedForAppPath_;
   bundleVersion_ = mainBundle.infoString("CFBundleVersion");
 
@@ -133,6 +141,9 @@ void Bootstrapper::applicationDidFinishLaunching() {
 }
 
 void Bootstrapper::endLaunch(int code) {
+  // A signal taken while the Application Installer ran decides the code, once its own end
+  // is logged.
+  platform::deliverPendingTermination();
   install::logApplicationEnd(code == 0, kName, code);
   std::exit(code);
 }
@@ -161,32 +172,50 @@ void Bootstrapper::notifyDownloaderDone(const platform::Notification& n) {
   const bool* success = userInfoValue<bool>(n, download::kDownloaderKeySuccess);
   const download::PathList* files =
       userInfoValue<download::PathList>(n, download::kDownloaderKeyFiles);
-  handleDownloaderDone(success && *success, files && *files ? files->get() : nullptr);
+  const bool* cancelled = userInfoValue<bool>(n, download::kDownloaderKeyCancelled);
+  handleDownloaderDone(success && *success, files && *files ? files->get() : nullptr,
+                       cancelled && *cancelled);
 }
 
-void Bootstrapper::handleDownloaderDone(bool success, const std::vector<std::string>* files) {
+void Bootstrapper::handleDownloaderDone(bool success, const std::vector<std::string>* files,
+                                        bool cancelled) {
+  // The person asked for it: no alert tells them the runtime cannot be found.
+  if (cancelled) cleanupAndExit(false, naib::NAIB_DOWNLOAD_FAILED, std::nullopt);
   if (!success || !files || files->size() != 2)
     cleanupAndExit(true, naib::NAIB_DOWNLOAD_FAILED, message(messages::kMsgRuntimeNotFound));
   // Copies: the list is the Downloader's own, and the revocation-list run empties it.
   installerLaunchPath_ = (*files)[0];
   const std::string signaturePath = (*files)[1];
+  // Held open before a byte is verified: the verifier reads these bytes, and what runs
+  // later must still be this file in this state.
+  installerFile_.emplace(*installerLaunchPath_);
+  verifiedIdentity_ = installerFile_->identity();
   verifier_ = std::make_unique<signature::SignatureVerification>(center_, queue_);
   verifier_->setDownloader(downloader_);
+  verifier_->setDataDescriptor(installerFile_->descriptor());
   verifier_->verifyDataAtPath(*installerLaunchPath_, signaturePath);
 }
 
 void Bootstrapper::notifySignatureDone(const platform::Notification& n) {
   const bool* valid = userInfoValue<bool>(n, signature::kSignatureKeyIsValid);
-  handleSignatureDone(valid && *valid, n.object);
+  const bool* cancelled = userInfoValue<bool>(n, signature::kSignatureKeyCancelled);
+  handleSignatureDone(valid && *valid, n.object, cancelled && *cancelled);
 }
 
-void Bootstrapper::handleSignatureDone(bool valid, const void* signatureVerifier) {
+void Bootstrapper::handleSignatureDone(bool valid, const void* signatureVerifier, bool cancelled) {
   // Safe here: the verdict was queued, so none of the verifier's code is on the stack.
   if (verifier_ && verifier_.get() == signatureVerifier) verifier_.reset();
+  if (cancelled) cleanupAndExit(false, naib::NAIB_DOWNLOAD_FAILED, std::nullopt);
   if (!valid)
     cleanupAndExit(true, naib::NAIB_SIGNATURE_INVALID, message(messages::kMsgValidationFailed));
-  if (!markAsExecutable(*installerLaunchPath_))
+  // The revocation lists took as long as their server chose; whoever changed the file
+  // meanwhile did not change what was verified.
+  if (!verifiedIdentity_ || installerFile_->identity() != verifiedIdentity_) refuseInstaller();
+  if (!markAsExecutable(*installerFile_))
     cleanupAndExit(true, naib::NAIB_DOWNLOAD_FAILED, message(messages::kMsgValidationFailed));
+  // From the program's own last change on, the path must name this very file, unchanged.
+  const auto launchIdentity = installerFile_->identity();
+  if (!launchIdentity || !installerFile_->pathStillNames(*launchIdentity)) refuseInstaller();
   const auto status = installWithInstaller(*installerLaunchPath_, downloader_->runtimeArgs());
   // An installer that cannot even start (a temporary folder mounted noexec, say) must not
   // end silently: the person is told the install failed.
@@ -195,10 +224,13 @@ void Bootstrapper::handleSignatureDone(bool valid, const void* signatureVerifier
   cleanupAndExit(false, *status, std::nullopt);
 }
 
-bool Bootstrapper::markAsExecutable(const std::string& path) {
-  const auto permissions = platform::posixPermissions(platform::resolveSymlinks(path));
-  if (!permissions) return false;
-  return platform::setPosixPermissions(path, *permissions | 0111);
+void Bootstrapper::refuseInstaller() {
+  install::logSigInvalid("Detached");
+  cleanupAndExit(true, naib::NAIB_SIGNATURE_INVALID, message(messages::kMsgValidationFailed));
+}
+
+bool Bootstrapper::markAsExecutable(platform::HeldFile& file) {
+  return file.addExecutePermission();
 }
 
 std::optional<int> Bootstrapper::installWithInstaller(const std::string& installerPath,
@@ -216,6 +248,8 @@ std::optional<int> Bootstrapper::installWithInstaller(const std::string& install
 }
 
 void Bootstrapper::cleanupAndExit(bool showError, int code, std::optional<std::string> text) {
+  // A signal that came before the end decides it; one during the end does not interrupt it.
+  platform::deliverPendingTermination();
   if (code == 0) {
     install::logApplicationEnd(true, kName, 0);
   } else {
@@ -236,6 +270,18 @@ void Bootstrapper::cleanupAndExit(bool showError, int code, std::optional<std::s
     install::logApplicationEnd(false, kName, code);
   }
   downloader_->cleanupTempFiles();
+  std::exit(code);
+}
+
+void Bootstrapper::terminate(int signalNumber) {
+  const int code = 128 + signalNumber;
+  presenter_.closeProgress();
+  install::logApplicationEnd(false, kName, code);
+  // The private directory goes whole, with a transfer's partial file in it.
+  if (downloader_)
+    downloader_->cleanupTempFiles();
+  else
+    platform::removeTemporaryDirectory();
   std::exit(code);
 }
 

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/HeldFile.h"
 #include "platform/NotificationCenter.h"
 #include "platform/Observable.h"
 #include "ui/Presenter.h"
@@ -54,19 +55,28 @@ class Bootstrapper {
                                           const std::vector<std::string>& args);
 
   void notifyDownloaderDone(const platform::Notification& notification);
-  void handleDownloaderDone(bool success, const std::vector<std::string>* files);
+  /// cancelled: the person pressed Cancel; the run ends with 11 and shows nothing.
+  void handleDownloaderDone(bool success, const std::vector<std::string>* files,
+                            bool cancelled = false);
   void notifySignatureDone(const platform::Notification& notification);
-  void handleSignatureDone(bool valid, const void* signatureVerifier);
+  /// cancelled: the person cancelled the revocation-list download; nothing runs.
+  void handleSignatureDone(bool valid, const void* signatureVerifier, bool cancelled = false);
 
   /// The modal error dialog with message; returns when the person dismisses it.
   void showDialog(const std::string& message);
   /// The modal one-button alert with message; returns when dismissed.
   void okAlert(const std::string& message);
-  /// Adds execute permission for owner, group and others; true when it was written.
-  bool markAsExecutable(const std::string& path);
+  /// Adds execute permission for owner, group and others through the held descriptor;
+  /// true when it was written.
+  bool markAsExecutable(platform::HeldFile& file);
   /// Logs the end, tells the person if showError (and the code is not 0), removes the
   /// temporary files and ends the process with code.
   [[noreturn]] void cleanupAndExit(bool showError, int code, std::optional<std::string> message);
+  /// Ends the run for a termination signal at whatever point it is: clears the progress
+  /// line, logs the end as a failure with 128 + signalNumber, removes the temporary files
+  /// and exits with that code. Shows nothing. Called from the run loop or a wait, never
+  /// from a signal handler.
+  [[noreturn]] void terminate(int signalNumber);
 
   const std::string& appName() const { return appName_; }
   void setAppName(std::string name) { appName_ = std::move(name); }
@@ -76,6 +86,8 @@ class Bootstrapper {
 
  private:
   [[noreturn]] void endLaunch(int code);
+  /// The installer is not the file that was verified: logged, the validation alert, 13.
+  [[noreturn]] void refuseInstaller();
 
   std::vector<std::string> arguments_;
   std::string exePath_;
@@ -83,6 +95,10 @@ class Bootstrapper {
   std::string lookedForAppPath_;  // the package path, kept for the log when it is missing
   std::string appName_;
   std::optional<std::string> installerLaunchPath_;
+  // The downloaded installer, held open from before its bytes are verified until it runs,
+  // and its identity at the moment it was opened.
+  std::optional<platform::HeldFile> installerFile_;
+  std::optional<platform::FileIdentity> verifiedIdentity_;
   platform::Observable<std::string> localizedWindowTitle_;
   std::optional<std::string> bundleVersion_;
   std::shared_ptr<download::Downloader> downloader_;
@@ -96,6 +112,9 @@ class Bootstrapper {
 
 /// The package name: the executable's file name without a leading "Install " (exact case).
 std::string packageNameFor(const std::string& executableName);
+/// Whether name can name a directory inside the resources: not empty, ".", ".." nor
+/// holding "/". Argument 0 is whatever the caller chose, so it can name anything.
+bool isUsablePackageName(const std::string& name);
 
 /// The install-log text of a launched installer: the quoted name, then each argument
 /// followed by one blank.

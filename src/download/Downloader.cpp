@@ -29,6 +29,7 @@ Downloader::~Downloader() = default;
 
 void Downloader::startDownload(const std::string& notificationName) {
   notificationName_ = notificationName;
+  cancelled_ = false;
   if (currentUrlIndex_ < 0 || currentUrlIndex_ >= static_cast<int>(urlStrings_.size())) {
     // Nothing (left) to fetch: the caller still gets the run's one notification.
     doingDownload(false);
@@ -66,6 +67,7 @@ void Downloader::stopDownLoad() {
   if (urlDownload_) urlDownload_->cancel();
   doingDownload(false);
   install::logDownloadCancel();
+  cancelled_ = true;
   sendDoneNotfication(false);
 }
 
@@ -139,7 +141,9 @@ void Downloader::continueOrEnd(bool success) {
 
 void Downloader::sendDoneNotfication(bool success) {
   cleanupPaths_.insert(cleanupPaths_.end(), resultPaths_->begin(), resultPaths_->end());
-  platform::UserInfo info{{kDownloaderKeySuccess, success}, {kDownloaderKeyFiles, resultPaths_}};
+  platform::UserInfo info{{kDownloaderKeySuccess, success},
+                          {kDownloaderKeyFiles, resultPaths_},
+                          {kDownloaderKeyCancelled, cancelled_}};
   queue_.enqueue({notificationName_, this, std::move(info)}, platform::PostingStyle::WhenIdle);
 }
 

@@ -17,6 +17,8 @@ namespace download {
 
 inline constexpr char kDownloaderKeySuccess[] = "DownloaderKeySuccess";  ///< bool
 inline constexpr char kDownloaderKeyFiles[] = "DownloaderKeyFiles";      ///< PathList
+/// bool: the run ended because the person pressed Cancel (stopDownLoad), not by a failure.
+inline constexpr char kDownloaderKeyCancelled[] = "DownloaderKeyCancelled";
 inline constexpr char kInstallerDownloadDone[] = "InstallerDownloadDone";
 inline constexpr char kCrlDownloadDone[] = "CrlDownloadDone";
 
@@ -97,7 +99,8 @@ class Downloader : private platform::UrlDownloadDelegate {
   std::optional<platform::UrlError> lastError_;
   bool ignoreFailures_ = false;
   bool silent_ = false;
-  bool active_ = false;  ///< between doingDownload(true) and the end of the run
+  bool active_ = false;     ///< between doingDownload(true) and the end of the run
+  bool cancelled_ = false;  ///< the current or last run ended by stopDownLoad()
   std::string notificationName_;
   platform::Observable<std::string> localizedPleaseWait_;
   platform::Observable<std::string> localizedCancel_;

@@ -1,6 +1,7 @@
 #include "libinstall/LibInstall.h"
 
 #include <cstdio>
+#include <string>
 
 #include "libinstall/MacInstall.h"
 
@@ -52,11 +53,18 @@ const char* archName(std::int32_t arch) {
   }
 }
 
-// The host is a build setting and goes in as an argument, never into the format, so a "%" in
-// it cannot become a conversion.
-void composeUrl(char* buffer, unsigned long size, const PlatformInfo& info, const char* file) {
-  std::snprintf(buffer, size, "http://%s/orvel/3/nai/%s%d.%d/%s/%s", NAIB_DOWNLOAD_HOST,
-                osName(info.os), info.osMajor, info.osMinor, archName(info.arch), file);
+// The path format of the download server: /orvel/3/nai/<os><major>.<minor>/<arch>/<file>.
+// Built by concatenation, so the host (a build setting) can never act as a format.
+std::string composeUrl(const PlatformInfo& info, const char* file) {
+  return std::string("http://") + NAIB_DOWNLOAD_HOST + "/orvel/3/nai/" + osName(info.os) +
+         std::to_string(info.osMajor) + "." + std::to_string(info.osMinor) + "/" +
+         archName(info.arch) + "/" + file;
+}
+
+// snprintf semantics over a caller's buffer: cut to size - 1 and terminated; size 0 writes
+// nothing.
+void copyCut(const std::string& url, char* buffer, unsigned long size) {
+  std::snprintf(buffer, size, "%s", url.c_str());
 }
 
 }  // namespace
@@ -80,10 +88,24 @@ bool getBootstrapperDownloadUrls(char* installerUrl, unsigned long installerUrlS
   }
   PlatformInfo info{};
   platform_getPlatformInfo(info);
-  if (info.os == kOsUnknown || info.arch == kArchUnknown || info.osMajor == 0) return false;
-  composeUrl(installerUrl, installerUrlSize, info, "installer");
-  composeUrl(signatureUrl, signatureUrlSize, info, "installer.p7");
+  const auto urls = composeDownloadUrls(info);
+  if (!urls) return false;
+  copyCut(urls->installer, installerUrl, installerUrlSize);
+  copyCut(urls->signature, signatureUrl, signatureUrlSize);
   return true;
+}
+
+std::optional<DownloadUrls> composeDownloadUrls(const PlatformInfo& info) {
+  if (info.os == kOsUnknown || info.arch == kArchUnknown || info.osMajor == 0) return std::nullopt;
+  return DownloadUrls{composeUrl(info, "installer"), composeUrl(info, "installer.p7")};
+}
+
+std::optional<std::int32_t> archFromName(std::string_view name) {
+  // The one name table, read backwards: archName stays the only place that spells them.
+  for (std::int32_t arch : {kArchX86, kArchPpc}) {
+    if (name == archName(arch)) return arch;
+  }
+  return std::nullopt;
 }
 
 }  // namespace install

@@ -4,6 +4,9 @@
 // platform_ function of MacInstall.h.
 
 #include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
 
 namespace install {
 
@@ -51,8 +54,23 @@ struct PlatformInfo {
 /// False when the update-disabled marker exists or the configuration disables updates.
 bool canUpdateRuntime();
 
-/// Writes the installer and signature URLs, each cut to its buffer like snprintf; false,
-/// buffers untouched, for an unknown OS or architecture or an OS major version of 0.
+/// The two download URLs of one platform: the runtime installer and its detached signature.
+struct DownloadUrls {
+  std::string installer;
+  std::string signature;
+};
+
+/// The URLs that a machine described by info downloads from, on the configured download
+/// host; nullopt for an unknown OS or architecture or an OS major version of 0. Pure: the
+/// program passes its own platform record, publishing tools any other.
+std::optional<DownloadUrls> composeDownloadUrls(const PlatformInfo& info);
+
+/// The architecture whose name the URLs use ("x86", "ppc"); nullopt for any other name.
+std::optional<std::int32_t> archFromName(std::string_view name);
+
+/// Writes the installer and signature URLs of this machine (platform_getPlatformInfo), each cut to
+/// its buffer like snprintf; false, buffers untouched, for an unknown OS or architecture or an OS
+/// major version of 0.
 bool getBootstrapperDownloadUrls(char* installerUrl, unsigned long installerUrlSize,
                                  char* signatureUrl, unsigned long signatureUrlSize);
 

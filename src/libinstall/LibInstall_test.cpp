@@ -73,6 +73,25 @@ TEST(DownloadUrls, AMajorVersionOfZeroWritesNothing) {
   EXPECT_STREQ(signature, "before");
 }
 
+TEST(DownloadUrls, ComposedFromAnyPlatformRecordWithoutTheMachine) {
+  const std::string base = "http://" + kHost + "/orvel/3/nai/";
+  const auto ppc = composeDownloadUrls({kOsMac, 10, 5, 8, kArchPpc});
+  ASSERT_TRUE(ppc);
+  EXPECT_EQ(ppc->installer, base + "macos10.5/ppc/installer");
+  EXPECT_EQ(ppc->signature, base + "macos10.5/ppc/installer.p7");
+  EXPECT_EQ(composeDownloadUrls({kOsWindows, 6, 1, 0, kArchX86})->installer,
+            base + "windows6.1/x86/installer");
+  for (const PlatformInfo& unusable :
+       {PlatformInfo{kOsUnknown, 10, 6, 0, kArchX86}, PlatformInfo{kOsMac, 10, 6, 0, kArchUnknown},
+        PlatformInfo{kOsMac, 0, 6, 0, kArchX86}}) {
+    EXPECT_FALSE(composeDownloadUrls(unusable));
+  }
+  EXPECT_EQ(archFromName("x86"), kArchX86);
+  EXPECT_EQ(archFromName("ppc"), kArchPpc);
+  EXPECT_FALSE(archFromName("unknown"));
+  EXPECT_FALSE(archFromName("X86"));
+}
+
 TEST(PlatformInfo, SystemVersionIsReadOnceAndKept) {
   PlatformInfo info{};
   {

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <memory>
 #include <optional>
 #include <utility>
@@ -37,6 +38,11 @@ bool isRegularFile(const std::string& path) {
   struct stat st;
   return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
+
+struct XmlDeleter {
+  void operator()(char* text) const { plist_to_xml_free(text); }
+};
+using XmlPtr = std::unique_ptr<char, XmlDeleter>;
 
 struct BinaryDeleter {
   void operator()(char* bytes) const { plist_to_bin_free(bytes); }
@@ -116,6 +122,34 @@ std::optional<std::map<std::string, std::string>> readPropertyListStrings(const 
   }
   if (std::ferror(file.get())) return std::nullopt;
   return parsePropertyListStrings(bytes);
+}
+
+std::optional<std::string> propertyListXml(const std::map<std::string, std::string>& entries) {
+  PlistPtr dict(plist_new_dict());
+  if (!dict) return std::nullopt;
+  for (const auto& [key, value] : entries) {
+    // The library takes C strings: a NUL would silently cut the entry short.
+    if (key.find('\0') != std::string::npos || value.find('\0') != std::string::npos) {
+      return std::nullopt;
+    }
+    plist_dict_set_item(dict.get(), key.c_str(), plist_new_string(value.c_str()));
+  }
+  char* raw = nullptr;
+  std::uint32_t length = 0;
+  plist_to_xml(dict.get(), &raw, &length);
+  XmlPtr xml(raw);
+  if (!xml) return std::nullopt;
+  return std::string(xml.get(), length);
+}
+
+bool writePropertyListStrings(const std::string& path,
+                              const std::map<std::string, std::string>& entries) {
+  const auto xml = propertyListXml(entries);
+  if (!xml) return false;
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << *xml;
+  out.close();
+  return static_cast<bool>(out);
 }
 
 }  // namespace platform

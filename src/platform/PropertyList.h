@@ -1,5 +1,5 @@
 #pragma once
-// Property lists (XML or binary) read with libplist.
+// Property lists (XML or binary) read, and XML ones written, with libplist.
 
 #include <map>
 #include <optional>
@@ -16,5 +16,14 @@ std::optional<std::map<std::string, std::string>> parsePropertyListStrings(
 /// As parsePropertyListStrings over the contents of a regular file; nullopt when the file
 /// cannot be read (a directory included).
 std::optional<std::map<std::string, std::string>> readPropertyListStrings(const std::string& path);
+
+/// An XML property list whose top level is a dictionary of the given string entries, in
+/// key order. nullopt when a key or a value holds a NUL byte, which a list cannot carry.
+std::optional<std::string> propertyListXml(const std::map<std::string, std::string>& entries);
+
+/// Writes propertyListXml(entries) to path (created or replaced, mode 0644 before the
+/// umask); false when the list cannot be made or the file cannot be written whole.
+bool writePropertyListStrings(const std::string& path,
+                              const std::map<std::string, std::string>& entries);
 
 }  // namespace platform

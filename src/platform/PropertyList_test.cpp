@@ -4,6 +4,7 @@
 #include <plist/plist.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <memory>
 
 #include "platform/testing/ScratchDir.h"
@@ -112,6 +113,24 @@ TEST(PropertyList, ReadsOnlyRegularFiles) {
   if (::geteuid() != 0) {  // root reads whatever the mode says
     EXPECT_FALSE(readPropertyListStrings(dir.write("locked.plist", xmlPlist({{"K", "v"}}), 0)));
   }
+}
+
+TEST(PropertyList, WrittenListsReadBackWhole) {
+  const Entries entries{{"CFBundleExecutable", "Install Caf\xc3\xa9 & <Co>"},
+                        {"CFBundleVersion", "1.0"},
+                        {"Empty", ""}};
+  ScratchDir dir;
+  ASSERT_TRUE(writePropertyListStrings(dir / "Info.plist", entries));
+  EXPECT_EQ(readPropertyListStrings(dir / "Info.plist"), entries);
+  // Replaced, not appended to.
+  ASSERT_TRUE(writePropertyListStrings(dir / "Info.plist", {{"K", "v"}}));
+  EXPECT_EQ(readPropertyListStrings(dir / "Info.plist"), (Entries{{"K", "v"}}));
+
+  // A NUL would cut the entry short in the library's C strings: refused, nothing written.
+  EXPECT_FALSE(propertyListXml({{"K", std::string("a\0b", 3)}}));
+  EXPECT_FALSE(writePropertyListStrings(dir / "nul.plist", {{std::string("k\0", 2), "v"}}));
+  EXPECT_FALSE(std::filesystem::exists(dir / "nul.plist"));
+  EXPECT_FALSE(writePropertyListStrings(dir / "missing/Info.plist", entries));
 }
 
 }  // namespace

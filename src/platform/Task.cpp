@@ -5,8 +5,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <memory>
+
+#include "platform/Signals.h"
 
 extern char** environ;
 
@@ -40,14 +41,10 @@ SpawnAttrPtr defaultSignalAttributes() {
 }
 
 std::optional<int> waitForExit(pid_t pid) {
-  int status = 0;
-  for (;;) {
-    pid_t r = ::waitpid(pid, &status, 0);
-    if (r == pid) break;
-    if (r < 0 && errno != EINTR) return std::nullopt;
-  }
-  if (WIFEXITED(status)) return WEXITSTATUS(status);
-  if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
+  const auto status = waitForChild(pid);
+  if (!status) return std::nullopt;
+  if (WIFEXITED(*status)) return WEXITSTATUS(*status);
+  if (WIFSIGNALED(*status)) return 128 + WTERMSIG(*status);
   return std::nullopt;
 }
 

@@ -4,6 +4,8 @@
 #include <openssl/pem.h>
 #include <openssl/x509v3.h>
 
+#include <unistd.h>
+
 #include <algorithm>
 
 #include "download/Downloader.h"
@@ -82,6 +84,13 @@ std::vector<std::string> distributionPointUris(const CRL_DIST_POINTS* points) {
   return uris;
 }
 
+// A reader of fd from its start that leaves fd open for its owner; null when fd cannot be
+// read from its start.
+BIO* openDescriptor(int fd) {
+  if (fd < 0 || ::lseek(fd, 0, SEEK_SET) != 0) return nullptr;
+  return BIO_new_fd(fd, BIO_NOCLOSE);
+}
+
 }  // namespace
 
 int verifyCallback(int ok, X509_STORE_CTX* ctx) {
@@ -138,14 +147,20 @@ Pkcs7Ptr SignatureVerification::readPkcs7() {
     message = "Error reading PKCS7 code signature";
   } else if (X509Ptr signer = getSignerCertificate(p7.get()); !signer) {
     message = "Unable to get signing certificate from PKCS7 signature";
-  } else if (!verifySignerNames(signer.get())) {
-    message = "The signing certificate subject name did not match";
-  } else if (!containsX509v3Data(signer.get(), kUsageOid, NID_ext_key_usage)) {
-    message = "The signing certificate did not contain the expected object ID";
+  } else {
+    message = checkSignerCertificate(signer.get());
   }
   setErrorString(message);
   if (!message.empty()) return nullptr;
   return p7;
+}
+
+std::string SignatureVerification::checkSignerCertificate(X509* cert) {
+  if (!verifySignerNames(cert)) return "The signing certificate subject name did not match";
+  if (!containsX509v3Data(cert, kUsageOid, NID_ext_key_usage)) {
+    return "The signing certificate did not contain the expected object ID";
+  }
+  return std::string();
 }
 
 X509Ptr SignatureVerification::getSignerCertificate(PKCS7* p7) {
@@ -254,7 +269,8 @@ bool SignatureVerification::verifyDetachedSignature(PKCS7* p7) {
     return false;
   }
   // Streamed through the digest by the library; the file is never loaded whole.
-  BioPtr data(BIO_new_file(dataPath_.c_str(), "rb"));
+  BioPtr data(dataDescriptor_ ? openDescriptor(*dataDescriptor_)
+                              : BIO_new_file(dataPath_.c_str(), "rb"));
   if (!data) {
     setErrorString("Unable to read data " + dataPath_);
     return false;
@@ -299,6 +315,7 @@ void SignatureVerification::runFirstPass(PKCS7* p7) {
     return;
   }
   startedFetchingCrls_ = true;
+  if (chainObserver_) chainObserver_(gCertChain);
   startFetchingCrlsOnSignature();
 }
 
@@ -323,6 +340,7 @@ void SignatureVerification::sendNotificationOfResult(bool valid) {
   n.name = kSignatureVerifyDone;
   n.object = this;
   n.userInfo[kSignatureKeyIsValid] = valid;
+  n.userInfo[kSignatureKeyCancelled] = cancelled_;
   queue_.enqueue(std::move(n), platform::PostingStyle::WhenIdle);
 }
 
@@ -363,13 +381,24 @@ void SignatureVerification::notifyDownloaderDone(const platform::Notification& n
   if (auto it = n.userInfo.find(download::kDownloaderKeyFiles); it != n.userInfo.end()) {
     if (const PathList* value = std::any_cast<PathList>(&it->second)) files = *value;
   }
-  handleDownloaderDone(success, std::move(files));
+  bool cancelled = false;
+  if (auto it = n.userInfo.find(download::kDownloaderKeyCancelled); it != n.userInfo.end()) {
+    if (const bool* value = std::any_cast<bool>(&it->second)) cancelled = *value;
+  }
+  handleDownloaderDone(success, std::move(files), cancelled);
 }
 
-void SignatureVerification::handleDownloaderDone(bool success, PathList files) {
+void SignatureVerification::handleDownloaderDone(bool success, PathList files, bool cancelled) {
   // The notification comes from any sender: one that arrives before this verifier asked
   // for CRLs, or after its verdict, is not an answer to it.
   if (!startedFetchingCrls_ || verdictPosted_) return;
+  // A person who cancels asked for the install to stop, which is not a failure to fetch:
+  // the check must not pass open into running the installer.
+  if (cancelled) {
+    cancelled_ = true;
+    postVerdict(false);
+    return;
+  }
   if (success && files && !files->empty()) {
     setCrlPaths(std::move(files));
   } else {

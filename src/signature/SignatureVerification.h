@@ -22,6 +22,8 @@ namespace signature {
 
 inline constexpr char kSignatureVerifyDone[] = "SignatureVerifyDone";
 inline constexpr char kSignatureKeyIsValid[] = "SignatureKeyIsValid";  ///< bool
+/// bool: the person cancelled the revocation-list download, so there is no verdict to act on.
+inline constexpr char kSignatureKeyCancelled[] = "SignatureKeyCancelled";
 
 /// Owners of the library's objects: each frees with the library's own function.
 struct OpenSslFree {
@@ -79,6 +81,10 @@ class SignatureVerification {
   /// Keep-first: replaces the text only while it is empty.
   void setErrorString(const std::string& message);
 
+  /// Reads the data through fd (from its start) instead of opening dataPath, so the bytes
+  /// checked are those of a file the caller holds open; fd stays the caller's and must stay
+  /// open until the verdict. A negative fd is a file that could not be opened.
+  void setDataDescriptor(int fd) { dataDescriptor_ = fd; }
   void setDataPath(std::string path) { dataPath_ = std::move(path); }
   void setSignaturePath(std::string path) { signaturePath_ = std::move(path); }
   /// Holds the given list itself, not a copy.
@@ -88,12 +94,22 @@ class SignatureVerification {
   const PathList& crlPaths() const { return crlPaths_; }
   /// False until the first pass succeeds; never cleared.
   bool startedFetchingCrls() const { return startedFetchingCrls_; }
+  /// Called once the first pass has accepted the signature, before the revocation pass
+  /// starts, with the accepted chain (root first, signer last; owned by the verifier's
+  /// process-wide state, valid during the call). For tools that show or use the chain.
+  void setChainObserver(std::function<void(STACK_OF(X509) *)> observer) {
+    chainObserver_ = std::move(observer);
+  }
 
   // ---- First pass -------------------------------------------------------------------
 
   /// Parses signaturePath as one DER PKCS#7 and checks its first signer's names and usage;
   /// null (with the message set) on any failure.
   Pkcs7Ptr readPkcs7();
+  /// The message readPkcs7 sets for a signer certificate whose subject (CN, C, O, OU) or
+  /// extended key usage the program does not accept; empty when both pass. Signing tools
+  /// ask it before they sign.
+  static std::string checkSignerCertificate(X509* cert);
   /// A copy of the first signer's certificate, looked up in the PKCS#7's own certificates.
   static X509Ptr getSignerCertificate(PKCS7* p7);
   /// CN, C, O and OU of the subject, in that order, each the expected text exactly.
@@ -126,9 +142,10 @@ class SignatureVerification {
   static std::vector<std::string> collectCrlUrls(const STACK_OF(X509) * chain);
   /// Observer of "CrlDownloadDone": reads success and files and hands them on.
   void notifyDownloaderDone(const platform::Notification& n);
-  /// Keeps the CRL files (when any) and runs the revocation pass. Ignored unless this
-  /// verifier is waiting for its CRLs, so a verdict is never posted twice.
-  void handleDownloaderDone(bool success, PathList files);
+  /// Keeps the CRL files (when any) and runs the revocation pass; a cancelled run ends the
+  /// verification instead, with a cancelled verdict. Ignored unless this verifier is
+  /// waiting for its CRLs, so a verdict is never posted twice.
+  void handleDownloaderDone(bool success, PathList files, bool cancelled = false);
   /// False only when a loaded CRL lists a certificate of the captured chain as revoked.
   bool checkCertsAgainstCrls();
   /// The first CRL of the file, DER or else PEM; null when neither parses.
@@ -136,7 +153,8 @@ class SignatureVerification {
   /// One verification of cert against store with untrusted as intermediates; true only
   /// when it fails because cert is revoked.
   static bool hasCertificateBeenRevoked(X509* cert, X509_STORE* store, STACK_OF(X509) * untrusted);
-  /// Queues "SignatureVerifyDone" with "SignatureKeyIsValid" → valid, object this verifier.
+  /// Queues "SignatureVerifyDone" with "SignatureKeyIsValid" → valid and
+  /// "SignatureKeyCancelled", object this verifier.
   void sendNotificationOfResult(bool valid);
 
  private:
@@ -149,12 +167,15 @@ class SignatureVerification {
   std::string errorString_;
   bool startedFetchingCrls_ = false;
   bool verdictPosted_ = false;
+  bool cancelled_ = false;
+  std::optional<int> dataDescriptor_;
   std::string dataPath_;
   std::string signaturePath_;
   PathList crlPaths_;
   std::shared_ptr<download::Downloader> downloader_;
   /// Starts a CRL download run for the URLs; set together with the downloader.
   std::function<void(const std::vector<std::string>&)> startCrlDownload_;
+  std::function<void(STACK_OF(X509)*)> chainObserver_;
 };
 
 }  // namespace signature

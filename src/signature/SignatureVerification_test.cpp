@@ -1,8 +1,10 @@
 #include "signature/SignatureVerification.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <openssl/pem.h>
 #include <openssl/x509v3.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -74,6 +76,7 @@ class LogCapture {
 struct Verdict {
   int count = 0;
   bool valid = false;
+  bool cancelled = false;
   bool fromVerifier = false;
   bool deliveredDuringCall = false;
 };
@@ -112,6 +115,34 @@ class SignatureVerificationTest : public testing::Test {
   platform::NotificationQueue queue_{center_};
   std::string lastError_;
 };
+
+// The bytes checked are those of the descriptor the caller holds, never what the path
+// names by then: the path is only for messages.
+TEST_F(SignatureVerificationTest, DataComesFromTheGivenDescriptorFromItsStart) {
+  struct Case {
+    const char* heldFile;  // nullptr: a file that could not be opened
+    const char* path;
+    bool valid;
+  };
+  for (const Case& c :
+       {Case{"data.bin", "data-tampered.bin", true}, Case{"data-tampered.bin", "data.bin", false},
+        Case{nullptr, "data.bin", false}}) {
+    SCOPED_TRACE(c.heldFile ? c.heldFile : "none");
+    clearCertChain();
+    const int fd = c.heldFile ? ::open(pki(c.heldFile).c_str(), O_RDONLY) : -1;
+    // Read to its end first: the verifier must start from the first byte all the same.
+    char sink[4096];
+    while (fd >= 0 && ::read(fd, sink, sizeof sink) > 0) {
+    }
+    SignatureVerification verifier(center_, queue_);
+    verifier.setDataDescriptor(fd);
+    EXPECT_EQ(run(verifier, pki(c.path), pki("sig-good.der")).valid, c.valid);
+    if (fd >= 0) {
+      EXPECT_NE(::fcntl(fd, F_GETFD), -1) << "the descriptor stays the caller's";
+      ::close(fd);
+    }
+  }
+}
 
 // No downloader is set here: the chain's CRLs cannot be fetched, which, like a failed
 // download, lets the check pass rather than leaving the verification without a verdict.
@@ -269,6 +300,51 @@ TEST_F(SignatureVerificationTest, TheFirstErrorIsKept) {
   verifier.setErrorString("second");
   verifier.setErrorString("");
   EXPECT_EQ(verifier.errorString(), "first");
+}
+
+TEST_F(SignatureVerificationTest, SignerCertificateCheckIsTheOneReadPkcs7Applies) {
+  const std::pair<const char*, std::string> cases[] = {
+      {"signer-good.pem", ""},
+      {"signer-two-ou.pem", ""},
+      {"signer-other-ou.pem", kNameMismatch},
+      {"signer-cn-blank.pem", kNameMismatch},
+      {"signer-no-eku.pem", kNoOid},
+      {"signer-eku-prefix.pem", kNoOid},
+  };
+  for (const auto& [cert, message] : cases) {
+    X509Ptr loaded = loadCert(cert);
+    ASSERT_TRUE(loaded) << cert;
+    EXPECT_EQ(SignatureVerification::checkSignerCertificate(loaded.get()), message) << cert;
+  }
+}
+
+// Tools watch the accepted chain, and hand lists in without a downloader.
+TEST_F(SignatureVerificationTest, TheChainObserverSeesTheAcceptedChainBeforeTheRevocationPass) {
+  struct Case {
+    const char* sig;
+    const char* crl;
+    int observedCerts;  // -1: never called
+    bool valid;
+  } cases[] = {
+      {"sig-good.der", "crl-intermediate.der", 3, true},
+      {"sig-revoked.der", "crl-intermediate.der", 3, false},
+      {"sig-no-eku.der", "crl-intermediate.der", -1, false},
+  };
+  for (const Case& c : cases) {
+    SignatureVerification verifier(center_, queue_);
+    verifier.setCrlPaths(std::make_shared<std::vector<std::string>>(1, pki(c.crl)));
+    int observed = -1;
+    std::string signerCn;
+    verifier.setChainObserver([&](STACK_OF(X509) * chain) {
+      observed = sk_X509_num(chain);
+      signerCn = subjectCn(sk_X509_value(chain, observed - 1));
+    });
+    EXPECT_EQ(run(verifier, pki("data.bin"), pki(c.sig)).valid, c.valid) << c.sig;
+    EXPECT_EQ(observed, c.observedCerts) << c.sig;
+    if (observed > 0) {
+      EXPECT_EQ(signerCn, "Halvex Orvel") << c.sig;
+    }
+  }
 }
 
 // The revocation pass on a chain captured by a real first pass.
@@ -450,6 +526,7 @@ class CrlDownloadTest : public SignatureVerificationTest {
       ++v.count;
       v.fromVerifier = n.object == &verifier;
       v.valid = std::any_cast<bool>(n.userInfo.at(kSignatureKeyIsValid));
+      v.cancelled = std::any_cast<bool>(n.userInfo.at(kSignatureKeyCancelled));
     });
     verifier.verifyDataAtPath(pki("data.bin"), sig);
     v.deliveredDuringCall = v.count != 0;
@@ -532,7 +609,8 @@ TEST_F(CrlDownloadTest, FailedDownloadsLetTheSignaturePass) {
   EXPECT_EQ(server_->requests().size(), 2u);
 }
 
-TEST_F(CrlDownloadTest, ACancelledDownloadLetsTheSignaturePass) {
+// The person's Cancel stops the install: unlike a failed download it never passes open.
+TEST_F(CrlDownloadTest, ACancelledDownloadEndsWithACancelledVerdictThatIsNotValid) {
   server_->setRoutes(
       R"({"/intermediate.crl": {"bytes": 100000, "fault": "stall", "after": 10},
           "/root.crl": {"bytes": 100000, "fault": "stall", "after": 10}})");
@@ -541,10 +619,10 @@ TEST_F(CrlDownloadTest, ACancelledDownloadLetsTheSignaturePass) {
     downloader_->stopDownLoad();
   });
   EXPECT_NE(std::find(r.log.begin(), r.log.end(), "Download cancelled"), r.log.end());
-  EXPECT_EQ(verdictLines(r.log), std::vector<std::string>{"Detached signature verified"});
+  EXPECT_EQ(verdictLines(r.log), std::vector<std::string>{});
   EXPECT_EQ(r.verdict.count, 1);
-  EXPECT_TRUE(r.verdict.valid);
-  EXPECT_EQ(r.error, "");
+  EXPECT_FALSE(r.verdict.valid);
+  EXPECT_TRUE(r.verdict.cancelled);
 }
 
 TEST_F(CrlDownloadTest, ASignatureDeletedBetweenThePassesIsRejected) {

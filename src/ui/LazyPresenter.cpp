@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/FileSystem.h"
+#include "platform/Signals.h"
 #include "ui/GtkPresenterModule.h"
 #include "ui/TerminalPresenter.h"
 
@@ -26,15 +27,33 @@ struct ModuleCloser {
 using ModuleHandle = std::unique_ptr<void, ModuleCloser>;
 
 // The presenter made by the module, with the module kept loaded while the presenter lives.
+// While its progress window shows, Ctrl-C in the terminal that started the program is the
+// window's Cancel button: the module has no part in the process's signal handling.
 class ModulePresenter : public Presenter {
  public:
   ModulePresenter(ModuleHandle module, std::unique_ptr<Presenter> inner)
       : module_(std::move(module)), inner_(std::move(inner)) {}
 
-  void bindProgress(ProgressBinding b) override { inner_->bindProgress(std::move(b)); }
-  void showProgress() override { inner_->showProgress(); }
-  void closeProgress() override { inner_->closeProgress(); }
-  void setCancelEnabled(bool enabled) override { inner_->setCancelEnabled(enabled); }
+  void bindProgress(ProgressBinding b) override {
+    onCancel_ = b.onCancel;
+    inner_->bindProgress(std::move(b));
+  }
+  void showProgress() override {
+    inner_->showProgress();
+    if (!interrupt_) {
+      interrupt_ = std::make_unique<platform::InterruptWatch>([this] {
+        if (cancelEnabled_ && onCancel_) onCancel_();
+      });
+    }
+  }
+  void closeProgress() override {
+    interrupt_.reset();
+    inner_->closeProgress();
+  }
+  void setCancelEnabled(bool enabled) override {
+    cancelEnabled_ = enabled;
+    inner_->setCancelEnabled(enabled);
+  }
   void runAlert(const std::string& title, const std::string& message,
                 const std::string& button) override {
     inner_->runAlert(title, message, button);
@@ -47,6 +66,9 @@ class ModulePresenter : public Presenter {
  private:
   ModuleHandle module_;  // destroyed after inner_, whose code it holds
   std::unique_ptr<Presenter> inner_;
+  std::function<void()> onCancel_;
+  bool cancelEnabled_ = true;
+  std::unique_ptr<platform::InterruptWatch> interrupt_;
 };
 
 std::unique_ptr<Presenter> loadGtkPresenter() {

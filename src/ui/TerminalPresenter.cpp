@@ -89,10 +89,14 @@ void TerminalPresenter::showProgress() {
   if (showing_) return;
   showing_ = true;
   follower_ = std::make_unique<ProgressFollower>(binding_, [this] { redraw(false); });
-  interrupt_ = std::make_unique<platform::InterruptWatch>([this] {
-    // A disabled Cancel button ignores clicks; Ctrl-C is that button.
-    if (cancelEnabled_ && binding_.onCancel) binding_.onCancel();
-  });
+  // Ctrl-C is Cancel only while a person sees the progress line; without it (standard
+  // error is a file or pipe) SIGINT comes from a script and ends the run as a signal.
+  if (isatty(outFd_)) {
+    interrupt_ = std::make_unique<platform::InterruptWatch>([this] {
+      // A disabled Cancel button ignores clicks; Ctrl-C is that button.
+      if (cancelEnabled_ && binding_.onCancel) binding_.onCancel();
+    });
+  }
   redraw(true);
 }
 
@@ -175,13 +179,16 @@ void TerminalPresenter::printModal(const std::string& title, const std::string& 
   // would go into a file (2>log.txt) where nobody sees it.
   if (!isatty(inFd_) || !isatty(outFd_)) return;
   write("[" + buttonLabel + "] (Enter) ");
-  // Ctrl-D echoes no line feed; the next output must not continue the prompt's line.
+  // Ctrl-C and Ctrl-D echo no line feed; the next output must not continue the prompt's
+  // line.
   if (!waitForEnter()) write("\n");
 }
 
 bool TerminalPresenter::waitForEnter() const {
   char c = 0;
   while (true) {
+    // Ctrl-C dismisses the message like Enter; the run goes on to its own exit code.
+    if (platform::waitForInput(inFd_) == platform::InputWait::Interrupted) return false;
     const ssize_t n = read(inFd_, &c, 1);
     if (n == 1 && c == '\n') return true;
     if (n == 1 || (n < 0 && errno == EINTR)) continue;

@@ -23,15 +23,16 @@ class TerminalPresenter : public Presenter {
   ~TerminalPresenter() override;
 
   void bindProgress(ProgressBinding binding) override;
-  /// Draws the progress line and makes Ctrl-C the Cancel button. On a terminal that
-  /// takes escape sequences the line is redrawn in place; otherwise a new line is printed
-  /// whenever the percentage reaches another tenth or a text changes.
+  /// Draws the progress line and, on a terminal only, makes Ctrl-C the Cancel button. On
+  /// a terminal that takes escape sequences the line is redrawn in place; otherwise a new
+  /// line is printed whenever the percentage reaches another tenth or a text changes.
   void showProgress() override;
   /// Clears the progress line and gives Ctrl-C back its default action.
   void closeProgress() override;
   void setCancelEnabled(bool enabled) override;
   /// Prints title and message, wrapped at words to the terminal's width, then, only when
-  /// both inFd and outFd are terminals, the button as a prompt and waits for Enter.
+  /// both inFd and outFd are terminals, the button as a prompt and waits for Enter (or
+  /// Ctrl-C).
   void runAlert(const std::string& title, const std::string& message,
                 const std::string& buttonLabel) override;
   /// Prints title and the runs, a link as its text followed by its address in angle
@@ -45,8 +46,8 @@ class TerminalPresenter : public Presenter {
   void endProgressLine();
   void printModal(const std::string& title, const std::string& message,
                   const std::string& buttonLabel);
-  /// Blocks until a line is read from inFd; false when input ended or failed before a
-  /// line feed, which leaves the cursor on the prompt's line.
+  /// Blocks until a line is read from inFd; false when Ctrl-C came, or input ended or
+  /// failed, before a line feed, which leaves the cursor on the prompt's line.
   bool waitForEnter() const;
   void write(const std::string& text) const;
 

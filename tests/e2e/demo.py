@@ -1,19 +1,19 @@
-"""The demo install: a machine without the runtime, a local download server reached as the
-HTTP proxy, a throwaway PKI made for the build, and the real program in the sandbox. It
-prints what a person and an administrator would see, and exits with the program's code."""
+"""The demo install: the vendor tools make the install bundle, the runtime installer's
+signature and the download tree; then, on a machine without the runtime, the real program
+(test-root build) in the sandbox downloads the installer through a local server (reached
+as the HTTP proxy), checks the signature and the revocation lists, and runs it. It prints
+which tool made what, what a person and an administrator would see, and exits with the
+program's code."""
 
-import json
 import os
-import shutil
-import subprocess
 import sys
 import tempfile
 
 import sandbox
+import shipping
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 SERVER = os.path.join(HERE, "..", "support", "http_server.py")
-PLATFORM_PATH = "/orvel/3/nai/macos10.6/x86"
 RECORD = "/run/records/runtime-installer.args"
 PRIORITY = {3: "error", 4: "warning", 5: "notice", 7: "debug"}
 
@@ -28,31 +28,18 @@ exit 0
 
 
 def main() -> int:
-    pki = sandbox.build_output("NAIB_PKI")
-    with sandbox.World() as world, tempfile.TemporaryDirectory() as srv:
-        world.add_system_version("10.6.8")
-        exe = world.add_bundle()
-        with open(os.path.join(srv, "installer"), "w", encoding="utf-8") as f:
-            f.write(INSTALLER)
-        subprocess.run(["openssl", "smime", "-sign", "-binary", "-md", "sha256",
-                        "-in", os.path.join(srv, "installer"),
-                        "-signer", os.path.join(pki, "signer-good.pem"),
-                        "-inkey", os.path.join(pki, "signer-good.key"),
-                        "-certfile", os.path.join(pki, "intermediate.pem"),
-                        "-outform", "DER", "-out", os.path.join(srv, "installer.p7")], check=True)
-        for source, name in (("crl-root.der", "root.crl"),
-                             ("crl-intermediate-before.der", "intermediate.crl")):
-            shutil.copyfile(os.path.join(pki, source), os.path.join(srv, name))
-        routes = {f"{PLATFORM_PATH}/installer": {"file": "installer"},
-                  f"{PLATFORM_PATH}/installer.p7": {"file": "installer.p7"}}
-        routes_file = os.path.join(srv, "routes.json")
-        with open(routes_file, "w", encoding="utf-8") as f:
-            json.dump(routes, f)
-        server = world.start_helper([sys.executable, SERVER, "--root", srv, "--routes", routes_file,
+    with sandbox.World() as world, tempfile.TemporaryDirectory() as work:
+        world.add_system_version(shipping.SYSTEM)
+        shipment = shipping.ship(world, work, INSTALLER.encode())
+        print("Made with the vendor tools:")
+        for step in shipment.steps:
+            print(f"  {step}")
+        server = world.start_helper([sys.executable, SERVER, "--root", shipment.tree,
                                      "--lifetime", "120"])
 
-        argv = [exe, "-silent", "-eulaAccepted", "-allowDownload"]
-        print(f"$ '{argv[0]}' {' '.join(argv[1:])}    (no runtime installed; server {server.url})")
+        argv = [shipment.exe, "-silent", "-eulaAccepted", "-allowDownload"]
+        print(f"\n$ '{argv[0]}' {' '.join(argv[1:])}    "
+              f"(no runtime installed; the tree served at {server.url})")
         result = world.run(argv, http_proxy=server, timeout=120)
         print(result.stdout, end="")
         print("\nInstall log (system log):")

@@ -13,6 +13,7 @@ World.host() maps them to the scratch directory.
 
 import os
 import plistlib
+import pty
 import re
 import select
 import shutil
@@ -21,7 +22,8 @@ import socket
 import subprocess
 import tempfile
 import threading
-from typing import Dict, List, NamedTuple, Optional, Sequence
+import time
+from typing import Callable, Dict, List, NamedTuple, Optional, Sequence
 
 # Directories of the scenario, as the program sees them. Each is a directory of the world
 # bound read-write at the same path inside the sandbox.
@@ -157,6 +159,117 @@ class Result(NamedTuple):
 
 class ScenarioTimeout(AssertionError):
     """A program in the sandbox outlived its time limit (a hang) and was killed."""
+
+
+def _children_of(pid: int) -> List[int]:
+    """The host processes whose parent is pid (read from /proc, racing with their ends)."""
+    found = []
+    for entry in os.listdir("/proc"):
+        if not entry.isdigit():
+            continue
+        try:
+            with open(f"/proc/{entry}/stat", encoding="utf-8", errors="replace") as f:
+                stat = f.read()
+        except OSError:
+            continue
+        # The name in parentheses may hold blanks; the parent's pid is the 2nd field after it.
+        if int(stat.rpartition(")")[2].split()[1]) == pid:
+            found.append(int(entry))
+    return found
+
+
+def _argv0_of(pid: int) -> Optional[str]:
+    try:
+        with open(f"/proc/{pid}/cmdline", "rb") as f:
+            return f.read().split(b"\0")[0].decode(errors="surrogateescape")
+    except OSError:
+        return None
+
+
+class Running:
+    """A program started by World.start(): wait for what it does, send it signals, then
+    collect its Result."""
+
+    def __init__(self, world: "World", process: subprocess.Popen, argv0: str,
+                 terminal: Optional[int]):
+        self.world = world
+        self.process = process
+        self._argv0 = argv0
+        self._terminal = terminal  # the pseudo-terminal's master, or None
+        self._terminal_output = bytearray()
+        self._reader = None
+        if terminal is not None:
+            self._reader = threading.Thread(target=self._read_terminal, daemon=True)
+            self._reader.start()
+
+    def _read_terminal(self) -> None:
+        while True:
+            try:
+                data = os.read(self._terminal, 65536)
+            except OSError:  # EIO once every holder of the other side has closed it
+                return
+            if not data:
+                return
+            self._terminal_output += data
+
+    def wait_until(self, condition: Callable[[], bool], timeout: float = 20.0,
+                   what: str = "the condition") -> None:
+        """Returns once condition() holds; fails the scenario when the program ends first
+        or timeout seconds pass."""
+        deadline = time.monotonic() + timeout
+        while not condition():
+            if self.process.poll() is not None:
+                raise AssertionError(f"the program ended ({self.process.returncode}) "
+                                     f"before {what}")
+            if time.monotonic() > deadline:
+                raise AssertionError(f"{what} did not happen within {timeout}s")
+            time.sleep(0.02)
+
+    def terminal_output(self) -> str:
+        """What the program wrote to its terminal so far (terminal runs only)."""
+        return bytes(self._terminal_output).decode(errors="replace")
+
+    def pid(self, timeout: float = 20.0) -> int:
+        """The host pid of the program: the process in the sandbox whose argument 0 is the
+        one it was started with (after any wrapper exec'd it)."""
+        found: List[int] = []
+
+        def look() -> bool:
+            todo, seen = [self.process.pid], []
+            while todo:
+                pid = todo.pop()
+                seen.append(pid)
+                todo += _children_of(pid)
+            found[:] = [p for p in seen[1:] if _argv0_of(p) == self._argv0]
+            return bool(found)
+
+        self.wait_until(look, timeout, f"a process {self._argv0!r}")
+        return found[0]
+
+    def send_signal(self, signum: int) -> None:
+        os.kill(self.pid(), signum)
+
+    def result(self, timeout: float = _DEFAULT_TIMEOUT, allow_timeout: bool = False) -> Result:
+        """Waits for the program as World.run() does and returns what it did; with a
+        terminal, Result.stderr is what was written to it."""
+        timed_out = False
+        try:
+            out, err = self.process.communicate(timeout=timeout)
+        except subprocess.TimeoutExpired:
+            timed_out = True
+            os.killpg(self.process.pid, signal.SIGKILL)
+            out, err = self.process.communicate()
+        if self._reader is not None:
+            self._reader.join(5)
+            os.close(self._terminal)
+            err = bytes(self._terminal_output)
+        result = Result(self.process.returncode, out.decode(errors="replace"),
+                        (err or b"").decode(errors="replace"), self.world._syslog.take(),
+                        self.world.tmp_files(), timed_out)
+        if timed_out and not allow_timeout:
+            raise ScenarioTimeout(f"{self._argv0} still ran after {timeout}s and was killed\n"
+                                  f"stderr: {result.stderr!r}\nlog: {result.log_pairs!r}")
+        return result
 
 
 class Helper:
@@ -381,6 +494,34 @@ class World:
             args += ["--bind", self.host(d), d]
         args += ["--bind", self._syslog.path, "/dev/log", "--chdir", HOME, "--"]
         return args + list(argv)
+
+    def start(self, argv: Sequence[str], env: Optional[Dict[str, Optional[str]]] = None,
+              http_proxy: Optional[Helper] = None, terminal: bool = False,
+              program: Optional[str] = None) -> Running:
+        """Starts argv in the sandbox as run() does, without waiting: the Running object
+        waits for conditions, signals the program and collects the Result. Standard input
+        is empty, or, with terminal, standard input and standard error are one
+        pseudo-terminal (not the controlling terminal: a "Ctrl-C" is a SIGINT sent to the
+        program). program is argument 0 of the program to signal when argv starts it
+        through a wrapper (default: argv[0])."""
+        extra = dict(env or {})
+        if http_proxy is not None:
+            extra.setdefault("http_proxy", http_proxy.url)
+            extra.setdefault("no_proxy", "")
+        self._syslog.take()  # lines of an earlier run are not this run's
+        master = None
+        streams = {"stdin": subprocess.DEVNULL, "stderr": subprocess.PIPE}
+        if terminal:
+            master, slave = pty.openpty()
+            streams = {"stdin": slave, "stderr": slave}
+        try:
+            process = subprocess.Popen(self.bwrap_argv(argv), stdout=subprocess.PIPE,
+                                       env=self.environment(extra), start_new_session=True,
+                                       **streams)
+        finally:
+            if terminal:
+                os.close(slave)
+        return Running(self, process, program or argv[0], master)
 
     def run(self, argv: Sequence[str], env: Optional[Dict[str, Optional[str]]] = None,
             timeout: float = _DEFAULT_TIMEOUT, http_proxy: Optional[Helper] = None,

@@ -3,9 +3,13 @@
 # in the vendor's shape, an intermediate, signers good and bad, a foreign chain, CRLs and
 # detached signatures over a small data file. Private keys stay in that folder; nothing
 # here is ever committed. See README.md beside this script for what each file is.
+# $2, optional, is the URL folder the chain's CRL distribution points name (default
+# http://crl.halvex.example): the README's walk-through points it at its local server.
 set -euo pipefail
 
-out=${1:?usage: make_pki.sh OUTPUT_DIR}
+out=${1:?usage: make_pki.sh OUTPUT_DIR [CRL_BASE_URL]}
+crl_base=${2:-http://crl.halvex.example}
+crl_base=${crl_base%/}
 mkdir -p "$out"
 out=$(cd "$out" && pwd)
 rm -rf "${out:?}"/*
@@ -18,8 +22,8 @@ newkey() { openssl genpkey -algorithm RSA -pkeyopt rsa_keygen_bits:2048 -out "$1
 readonly SUBJ_ROOT="/C=US/O=Halvex Systems Incorporated/OU=Halvex Trust Services/CN=Halvex Root CA"
 readonly SUBJ_ORVEL_TAIL="/C=US/O=Halvex Systems Incorporated"
 readonly OU="Halvex Trust Services"
-readonly ROOT_CRL_URL="http://crl.halvex.example/root.crl"
-readonly INTERMEDIATE_CRL_URL="http://crl.halvex.example/intermediate.crl"
+readonly ROOT_CRL_URL="$crl_base/root.crl"
+readonly INTERMEDIATE_CRL_URL="$crl_base/intermediate.crl"
 readonly USAGE_OID="1.2.840.774420.1.1.12"
 
 cat >ext.cnf <<EOF

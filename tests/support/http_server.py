@@ -33,6 +33,8 @@ prefixes, and the longest prefix over shorter ones.
     endless   no Content-Length, zeros until the client leaves
     gzipbomb  a gzip stream of "size" (default 1 GiB) zero bytes, type application/gzip
     trickle   "chunk" bytes (default 100) every "interval" seconds (default 0.2)
+    hold      answer nothing until the file "release" (a path, relative ones under
+              --root) exists, then answer as the route says without the fault
 
 Paths that neither a route nor a file names get 404. With --log FILE every request line
 is appended to FILE as "METHOD PATH" (path without scheme and host), flushed at once.
@@ -106,6 +108,9 @@ class Handler(BaseHTTPRequestHandler):
             self.close_connection = True
 
     def answer(self, path, route, send_body):
+        if route.get("fault") == "hold":
+            self.hold(route.get("release", ""))
+            route = {k: v for k, v in route.items() if k not in ("fault", "release")}
         if "status" in route:
             return self.send_status(int(route["status"]), send_body)
         if "location" in route:
@@ -239,6 +244,12 @@ class Handler(BaseHTTPRequestHandler):
         self.connection.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
         self.close_connection = True
         self.connection.close()
+
+    def hold(self, release):
+        # The server's lifetime bounds the wait: it exits whether or not the file comes.
+        release = os.path.join(self.server.root, release)
+        while not os.path.exists(release):
+            time.sleep(0.05)
 
     def stall(self):
         # Silent but open until the client gives up or the server's life ends.

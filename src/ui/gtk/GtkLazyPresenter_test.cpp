@@ -2,7 +2,10 @@
 // display that cannot be opened falls back to the terminal. Links no GTK itself.
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdlib>
+
+#include "platform/RunLoop.h"
 
 #include "ui/Presenter.h"
 #include "ui/testing/RedirectedFd.h"
@@ -24,6 +27,28 @@ TEST(GtkLazyPresenterTest, GtkIsLoadedOnlyWhenTheFirstWindowShows) {
   presenter->showProgress();
   EXPECT_TRUE(gtkIsMapped());
   presenter->closeProgress();
+}
+
+// A person who started the program from a terminal sees the window: Ctrl-C there is the
+// window's Cancel button, and follows its enabled state.
+TEST(GtkLazyPresenterTest, WhileTheWindowShowsCtrlCIsItsCancel) {
+  ASSERT_NE(std::getenv("DISPLAY"), nullptr) << "run under a virtual X server";
+  platform::Observable<double> percent{40};
+  int cancels = 0;
+  auto presenter = makeLazyPresenter();
+  presenter->bindProgress({nullptr, nullptr, nullptr, &percent, [&cancels] { ++cancels; }});
+  presenter->showProgress();
+  ASSERT_TRUE(gtkIsMapped());
+  raise(SIGINT);
+  EXPECT_TRUE(platform::runMainLoopUntil([&] { return cancels == 1; }, 2000));
+  presenter->setCancelEnabled(false);
+  raise(SIGINT);
+  platform::runMainLoopUntil([] { return false; }, 100);
+  EXPECT_EQ(cancels, 1) << "a disabled Cancel ignores Ctrl-C";
+  presenter->closeProgress();
+  struct sigaction current {};
+  sigaction(SIGINT, nullptr, &current);
+  EXPECT_EQ(current.sa_handler, SIG_DFL) << "a closed window takes no Ctrl-C";
 }
 
 TEST(GtkLazyPresenterTest, DisplayThatCannotOpenFallsBackToTheTerminal) {

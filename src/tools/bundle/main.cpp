@@ -1,0 +1,59 @@
+// naib-bundle: the application maker's step. Wraps the program and an application package
+// into "Install <App>.app", the bundle a user starts.
+
+#include <iostream>
+
+#include "platform/FileSystem.h"
+#include "tools/bundle/BundleMaker.h"
+#include "tools/common/ToolCli.h"
+
+namespace {
+
+constexpr char kTool[] = "naib-bundle";
+constexpr char kUsage[] =
+    "Usage: naib-bundle [--name APP] [--output DIR] [--program PATH] [--force]\n"
+    "                   PACKAGE VERSION\n"
+    "Makes DIR/Install APP.app (DIR defaults to the current folder, APP to the package\n"
+    "folder's name) around naib-bootstrapper, with the application package PACKAGE in its\n"
+    "resources and VERSION as its bundle version.\n"
+    "  --program PATH  the program to wrap (default: the installed naib-bootstrapper)\n"
+    "  --force         replace an existing bundle\n"
+    "Exit status: 0 made, 2 refused (nothing written).\n";
+
+/// The installed program (bin/../lib/naib-bootstrapper/), else the one beside this tool
+/// (a build folder).
+std::string defaultProgram() {
+  const std::string here = platform::executableDirectory();
+  const std::string installed = here + "/../lib/naib-bootstrapper/naib-bootstrapper";
+  const std::string beside = here + "/naib-bootstrapper";
+  if (!platform::fileExists(installed) && platform::fileExists(beside)) return beside;
+  return installed;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::vector<std::string> args(argv + 1, argv + argc);
+  if (auto answered = tools::answerInfoOptions(kTool, args, kUsage)) return *answered;
+  std::string error;
+  auto line = tools::parseCommandLine(
+      args, {{"--name", true}, {"--output", true}, {"--program", true}, {"--force"}}, error);
+  if (!line) return tools::refuse(kTool, error + " (see --help)");
+  if (line->positionals.size() != 2) {
+    return tools::refuse(kTool, "expected PACKAGE and VERSION (see --help)");
+  }
+  tools::BundleRequest request;
+  request.package = line->positionals[0];
+  request.version = line->positionals[1];
+  request.appName = line->value("--name").value_or(platform::lastPathComponent(request.package));
+  request.outputDir = line->value("--output").value_or(".");
+  request.program = line->value("--program").value_or(defaultProgram());
+  request.force = line->has("--force");
+  if (std::string problem = tools::makeBundle(request); !problem.empty()) {
+    return tools::refuse(kTool, tools::printable(problem));
+  }
+  std::cout << platform::appendPathComponent(request.outputDir,
+                                             tools::bundleFileName(request.appName))
+            << "\n";
+  return tools::kExitOk;
+}

@@ -1,0 +1,167 @@
+// naib-publish: the runtime publisher's layout step. Puts a signed installer, its signature
+// and the chain's revocation lists into a static tree at the paths the program asks for,
+// and prints the URLs, so any web server or CDN can serve the tree as it is.
+
+#include <filesystem>
+#include <iostream>
+
+#include "libinstall/LibInstall.h"
+#include "libinstall/MacSystemVersion.h"
+#include "platform/HttpUrl.h"
+#include "tools/common/StagedFile.h"
+#include "tools/common/ToolCli.h"
+#include "tools/common/Verification.h"
+#include "tools/publish/CrlPlan.h"
+#include "tools/publish/TreePath.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr char kTool[] = "naib-publish";
+constexpr char kUsage[] =
+    "Usage: naib-publish --system VERSION... [--arch ARCH]... [--crl FILE]... [--force]\n"
+    "                    INSTALLER SIGNATURE TREE\n"
+    "Checks INSTALLER and SIGNATURE as naib-bootstrapper does (with the given revocation\n"
+    "lists), then lays them out in the folder TREE at every URL the program composes on a\n"
+    "machine of each system VERSION (its ProductVersion, such as 10.6.8) and architecture\n"
+    "(x86, the default, or ppc), and each revocation list at the path of the distribution\n"
+    "point it answers. Prints the URLs, downloads first.\n"
+    "  --force  replace files that are already in the tree\n"
+    "Exit status: 0 published, 2 refused.\n";
+
+struct Entry {
+  std::string url;
+  std::string source;  ///< the file to copy there
+};
+
+/// The download URLs for every system version and architecture asked for, each once.
+bool downloadEntries(const tools::CommandLine& line, const std::string& installer,
+                     const std::string& signature, std::vector<Entry>& entries,
+                     std::string& error) {
+  std::vector<std::string> arches = line.values("--arch");
+  if (arches.empty()) arches.push_back("x86");
+  for (const std::string& system : line.values("--system")) {
+    // Read as the program reads its system version file, so the URL is the one it asks for.
+    const auto version = install::MacSystemVersion::FromProductVersion(system);
+    for (const std::string& archName : arches) {
+      const auto arch = install::archFromName(archName);
+      if (!arch) {
+        error = "unknown architecture \"" + tools::printable(archName) + "\" (x86 or ppc)";
+        return false;
+      }
+      const install::PlatformInfo info{install::kOsMac, version.major, version.minor,
+                                       version.bugfix, *arch};
+      const auto urls = install::composeDownloadUrls(info);
+      if (!urls) {
+        error = "the system version \"" + tools::printable(system) + "\" gives no download URL";
+        return false;
+      }
+      for (const Entry& e :
+           {Entry{urls->installer, installer}, Entry{urls->signature, signature}}) {
+        const auto seen = [&](const Entry& other) { return other.url == e.url; };
+        if (std::none_of(entries.begin(), entries.end(), seen)) entries.push_back(e);
+      }
+    }
+  }
+  return true;
+}
+
+bool writeTree(const std::string& tree, const std::vector<Entry>& entries, bool force,
+               std::string& error) {
+  std::vector<fs::path> targets;
+  for (const Entry& e : entries) {
+    std::string why;
+    const auto path = tools::treePathForUrl(e.url, why);
+    if (!path) {
+      error = "cannot lay out " + tools::printable(e.url) + ": " + why;
+      return false;
+    }
+    targets.push_back(fs::path(tree) / *path);
+    std::error_code ec;
+    if (!force && fs::symlink_status(targets.back(), ec).type() != fs::file_type::not_found) {
+      error = targets.back().string() + " exists (use --force to replace it)";
+      return false;
+    }
+  }
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    std::error_code ec;
+    fs::create_directories(targets[i].parent_path(), ec);
+    if (ec) {
+      error = "cannot create " + targets[i].parent_path().string() + ": " + ec.message();
+      return false;
+    }
+    tools::StagedFile staged(targets[i].string());
+    if (!staged.ok() || !staged.copyFrom(entries[i].source) || !staged.commit(0644)) {
+      error = staged.error();
+      return false;
+    }
+  }
+  return true;
+}
+
+std::string authorityOf(const std::string& url) {
+  const auto parsed = platform::parseHttpUrl(url);
+  return parsed ? parsed->authority() : std::string();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::vector<std::string> args(argv + 1, argv + argc);
+  if (auto answered = tools::answerInfoOptions(kTool, args, kUsage)) return *answered;
+  std::string error;
+  auto line = tools::parseCommandLine(
+      args, {{"--system", true}, {"--arch", true}, {"--crl", true}, {"--force"}}, error);
+  if (!line) return tools::refuse(kTool, error + " (see --help)");
+  if (line->positionals.size() != 3) {
+    return tools::refuse(kTool, "expected INSTALLER, SIGNATURE and TREE (see --help)");
+  }
+  if (!line->has("--system")) return tools::refuse(kTool, "no --system given (see --help)");
+  const std::string& installer = line->positionals[0];
+  const std::string& signaturePath = line->positionals[1];
+  const std::string& tree = line->positionals[2];
+  const std::vector<std::string> crlFiles = line->values("--crl");
+  std::vector<std::string> inputs{installer, signaturePath};
+  inputs.insert(inputs.end(), crlFiles.begin(), crlFiles.end());
+  for (const std::string& file : inputs) {
+    std::error_code ec;
+    if (!fs::is_regular_file(file, ec)) return tools::refuse(kTool, "no such file: " + file);
+  }
+  std::vector<Entry> entries;
+  if (!downloadEntries(*line, installer, signaturePath, entries, error)) {
+    return tools::refuse(kTool, error);
+  }
+
+  const tools::VerificationReport report =
+      tools::verifySignature(installer, signaturePath, crlFiles);
+  if (report.interrupted) return tools::refuse(kTool, "interrupted");
+  if (!report.accepted) {
+    return tools::refuse(kTool, "the program would reject this signature: " + report.error);
+  }
+  const tools::CrlPlan plan = tools::planCrls(report.chain, crlFiles);
+  if (!plan.error.empty()) return tools::refuse(kTool, tools::printable(plan.error));
+  const std::size_t downloads = entries.size();
+  for (const tools::CrlPlacement& p : plan.placements) entries.push_back({p.url, p.file});
+
+  std::error_code ec;
+  fs::create_directories(tree, ec);
+  if (ec) return tools::refuse(kTool, "cannot create the tree " + tree + ": " + ec.message());
+  if (!writeTree(tree, entries, line->has("--force"), error)) {
+    return tools::refuse(kTool, tools::printable(error));
+  }
+
+  const std::string downloadHost = authorityOf(entries.front().url);
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    std::cout << entries[i].url << "\n";
+    if (i >= downloads && authorityOf(entries[i].url) != downloadHost) {
+      std::cerr << kTool << ": note: " << entries[i].url << " is on another host than the "
+                << "downloads (" << downloadHost << "); serve the tree there too\n";
+    }
+  }
+  for (const std::string& url : plan.unanswered) {
+    std::cerr << kTool << ": warning: no revocation list given for " << tools::printable(url)
+              << "\n";
+  }
+  return tools::kExitOk;
+}
