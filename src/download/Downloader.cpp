@@ -1,5 +1,7 @@
 #include "download/Downloader.h"
 
+#include <algorithm>
+
 #include "libinstall/InstallLogMsgs.h"
 #include "platform/DebugTrace.h"
 #include "platform/FileSystem.h"
@@ -17,8 +19,9 @@ bool isGzipType(const std::string& mimeType) {
 
 }  // namespace
 
-Downloader::Downloader(platform::NotificationQueue& queue, ui::Presenter& presenter)
-    : queue_(queue), presenter_(presenter) {
+Downloader::Downloader(platform::NotificationQueue& queue, ui::Presenter& presenter,
+                       platform::UrlDownloadOptions transferOptions)
+    : queue_(queue), presenter_(presenter), transferOptions_(std::move(transferOptions)) {
   resultPaths_->reserve(10);
   cleanupPaths_.reserve(10);
 }
@@ -45,7 +48,7 @@ void Downloader::startDownload(const std::string& notificationName) {
   }
 
   urlDownload_.reset();
-  urlDownload_ = platform::UrlDownload::start(url, *this);
+  urlDownload_ = platform::UrlDownload::start(url, *this, optionsForCurrentUrl());
   if (urlDownload_) {
     doingDownload(true);
     return;
@@ -56,6 +59,15 @@ void Downloader::startDownload(const std::string& notificationName) {
   lastError_ = platform::makeUrlError(platform::kUrlErrorBadURL, url);
   ++currentUrlIndex_;
   continueOrEnd(ignoreFailures_);
+}
+
+platform::UrlDownloadOptions Downloader::optionsForCurrentUrl() const {
+  platform::UrlDownloadOptions options = transferOptions_;
+  if (!maxBytes_.empty()) {
+    const auto index = std::min(static_cast<std::size_t>(currentUrlIndex_), maxBytes_.size() - 1);
+    options.maxBytes = maxBytes_[index];
+  }
+  return options;
 }
 
 void Downloader::stopDownLoad() {
@@ -71,6 +83,8 @@ void Downloader::stopDownLoad() {
 
 void Downloader::resetProgress() {
   bytesReceived_ = 0;
+  rate_.reset();
+  transferAmounts_.set({});
   currentProgressPercent_.set(0.0);
 }
 
@@ -93,6 +107,9 @@ void Downloader::didReceiveResponse(platform::UrlDownload&, const platform::UrlR
 
 void Downloader::didReceiveDataOfLength(platform::UrlDownload&, std::uint32_t length) {
   bytesReceived_ += length;
+  rate_.add(length);
+  transferAmounts_.set(
+      {bytesReceived_, std::max<std::int64_t>(expectedBytes_, 0), rate_.bytesPerSecond()});
   if (expectedBytes_ <= 0) return;
   if (bytesReceived_ <= kProgressThresholdBytes) return;
   currentProgressPercent_.set(static_cast<double>(bytesReceived_) /
@@ -107,6 +124,11 @@ void Downloader::didFailWithError(platform::UrlDownload&, const platform::UrlErr
              lastError_->failingUrlString.c_str());
   ++currentUrlIndex_;
   continueOrEnd(ignoreFailures_);
+}
+
+void Downloader::willRetry(platform::UrlDownload&, std::int64_t bytesSoFar, int retry,
+                           int maxRetries) {
+  install::logDownloadRetry(static_cast<long long>(bytesSoFar), retry, maxRetries);
 }
 
 void Downloader::downloadDidFinish(platform::UrlDownload&) {
@@ -160,8 +182,10 @@ bool Downloader::shouldDecodeSourceDataOfMIMEType(platform::UrlDownload&,
 
 void Downloader::decideDestinationWithSuggestedFilename(platform::UrlDownload& download,
                                                         const std::string& filename) {
-  std::string directory = platform::temporaryDirectory();
-  if (directory.empty()) directory = platform::homeDirectory();
+  // Files go only into the private directory: where none can be made, the empty
+  // destination fails the URL as a file that cannot be created.
+  const std::string directory = platform::temporaryDirectory();
+  if (directory.empty()) return download.setDestination({}, false);
   const std::string path = platform::appendPathComponent(directory, filename);
   install::logDownloadDest(path.c_str());
   download.setDestination(path, false);
@@ -174,6 +198,7 @@ void Downloader::didCreateDestination(platform::UrlDownload&, const std::string&
 
 void Downloader::setUrlStrings(std::vector<std::string> urls) {
   urlStrings_ = std::move(urls);
+  maxBytes_.clear();
   currentUrlIndex_ = 0;
   // Emptied in place: the list handed out with the last notification is this one.
   resultPaths_->clear();

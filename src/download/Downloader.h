@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "download/RateMeter.h"
 #include "platform/NotificationCenter.h"
 #include "platform/Observable.h"
 #include "platform/UrlDownload.h"
@@ -21,6 +22,13 @@ inline constexpr char kDownloaderKeyCancelled[] = "DownloaderKeyCancelled";
 inline constexpr char kInstallerDownloadDone[] = "InstallerDownloadDone";
 inline constexpr char kCrlDownloadDone[] = "CrlDownloadDone";
 
+// The largest file each kind of download may produce, decoded bytes counted: a runtime
+// installer is large, a signature and a revocation list never are, and both are read
+// whole into memory later.
+inline constexpr std::int64_t kRuntimeMaxBytes = std::int64_t{4} << 30;
+inline constexpr std::int64_t kSignatureMaxBytes = std::int64_t{1} << 20;
+inline constexpr std::int64_t kCrlMaxBytes = std::int64_t{32} << 20;
+
 /// The run's created files, handed out as the Downloader's own list (not a copy): the next
 /// setUrlStrings() empties it.
 using PathList = std::shared_ptr<std::vector<std::string>>;
@@ -28,8 +36,10 @@ using PathList = std::shared_ptr<std::vector<std::string>>;
 class Downloader : private platform::UrlDownloadDelegate {
  public:
   /// queue posts the done notification (object: this Downloader); presenter shows the
-  /// progress window, whose binding the caller sets up.
-  Downloader(platform::NotificationQueue& queue, ui::Presenter& presenter);
+  /// progress window, whose binding the caller sets up. Every transfer uses
+  /// transferOptions, its size cap aside (see setMaxBytes).
+  Downloader(platform::NotificationQueue& queue, ui::Presenter& presenter,
+             platform::UrlDownloadOptions transferOptions = {});
   ~Downloader();
   Downloader(const Downloader&) = delete;
   Downloader& operator=(const Downloader&) = delete;
@@ -43,8 +53,13 @@ class Downloader : private platform::UrlDownloadDelegate {
   /// Deletes the files of every ended run and the private temporary directory.
   void cleanupTempFiles();
 
-  /// Resets the index to 0 and empties the list handed out by the last run.
+  /// Resets the index to 0, empties the list handed out by the last run and forgets the
+  /// caps of setMaxBytes.
   void setUrlStrings(std::vector<std::string> urls);
+  /// The size cap of each URL of the list, in URL order; a URL past the end of caps takes
+  /// its last entry, and without caps every URL has the transfer's own. A URL that goes
+  /// over its cap fails with kUrlErrorDataLengthExceedsMaximum. Call after setUrlStrings.
+  void setMaxBytes(std::vector<std::int64_t> caps) { maxBytes_ = std::move(caps); }
   const std::vector<std::string>& urlStrings() const { return urlStrings_; }
   void setIgnoreFailures(bool value) { ignoreFailures_ = value; }
   bool ignoreFailures() const { return ignoreFailures_; }
@@ -60,6 +75,8 @@ class Downloader : private platform::UrlDownloadDelegate {
   platform::Observable<double>& currentProgressPercent() { return currentProgressPercent_; }
   platform::Observable<std::string>& localizedPleaseWait() { return localizedPleaseWait_; }
   platform::Observable<std::string>& localizedCancel() { return localizedCancel_; }
+  /// Bytes, announced length and rate of the current URL, for the progress window.
+  platform::Observable<ui::TransferAmounts>& transferAmounts() { return transferAmounts_; }
 
  private:
   // UrlDownloadDelegate
@@ -74,6 +91,8 @@ class Downloader : private platform::UrlDownloadDelegate {
   void didReceiveDataOfLength(platform::UrlDownload&, std::uint32_t length) override;
   void downloadDidFinish(platform::UrlDownload&) override;
   void didFailWithError(platform::UrlDownload&, const platform::UrlError& error) override;
+  void willRetry(platform::UrlDownload&, std::int64_t bytesSoFar, int retry,
+                 int maxRetries) override;
 
   void resetProgress();
   void doingDownload(bool active);
@@ -81,8 +100,13 @@ class Downloader : private platform::UrlDownloadDelegate {
   /// the run with success.
   void continueOrEnd(bool success);
 
+  /// The options of the transfer of the current URL.
+  platform::UrlDownloadOptions optionsForCurrentUrl() const;
+
   platform::NotificationQueue& queue_;
   ui::Presenter& presenter_;
+  platform::UrlDownloadOptions transferOptions_;
+  std::vector<std::int64_t> maxBytes_;
   std::int64_t bytesReceived_ = 0;
   std::int64_t expectedBytes_ = 0;
   platform::Observable<double> currentProgressPercent_{0.0};
@@ -101,6 +125,8 @@ class Downloader : private platform::UrlDownloadDelegate {
   std::string notificationName_;
   platform::Observable<std::string> localizedPleaseWait_;
   platform::Observable<std::string> localizedCancel_;
+  platform::Observable<ui::TransferAmounts> transferAmounts_;
+  RateMeter rate_;
 };
 
 }  // namespace download

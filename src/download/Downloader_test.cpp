@@ -21,6 +21,13 @@ namespace fs = std::filesystem;
 using Calls = std::vector<std::string>;
 using Paths = std::vector<std::string>;
 
+// One attempt per URL: the cases here are about runs, not retries.
+platform::UrlDownloadOptions noRetries() {
+  platform::UrlDownloadOptions options;
+  options.retryWaitsSeconds.clear();
+  return options;
+}
+
 struct Received {
   std::string name;
   const void* object = nullptr;
@@ -64,12 +71,18 @@ class DownloaderTest : public ::testing::Test {
   }
 
   /// Runs urls (server paths or whole URLs) to their notification.
-  void runAll(std::vector<std::string> urls, const std::string& name = kInstallerDownloadDone) {
+  void runAll(std::vector<std::string> urls, const std::string& name = kInstallerDownloadDone,
+              std::vector<std::int64_t> caps = {}) {
+    runOn(downloader_, std::move(urls), name, std::move(caps));
+  }
+  void runOn(Downloader& downloader, std::vector<std::string> urls, const std::string& name,
+             std::vector<std::int64_t> caps) {
     for (auto& u : urls)
       if (u.rfind("/", 0) == 0) u = server_.url(u);
-    downloader_.setUrlStrings(urls);
+    downloader.setUrlStrings(urls);
+    if (!caps.empty()) downloader.setMaxBytes(caps);
     const std::size_t before = received_.size();
-    downloader_.startDownload(name);
+    downloader.startDownload(name);
     ASSERT_TRUE(platform::runMainLoopUntil([&] { return received_.size() > before; }, 15000));
   }
 
@@ -93,12 +106,14 @@ class DownloaderTest : public ::testing::Test {
     "/x.gz": {"file": "x.gz", "type": "application/x-gzip"},
     "/y.gz": {"file": "x.gz", "type": "application/gzip"},
     "/z.gz": {"file": "x.gz", "type": "Application/Gzip"},
-    "/w.gz": {"file": "x.gz", "type": "application/octet-stream"}
+    "/w.gz": {"file": "x.gz", "type": "application/octet-stream"},
+    "/bomb.crl": {"fault": "gzipbomb", "size": 104857600},
+    "/drop": {"bytes": 400000, "fault": "reset", "at": 0.5, "times": 1}
   })"};
   platform::NotificationCenter center_;
   platform::NotificationQueue queue_{center_};
   ui::testing::RecordingPresenter presenter_;
-  Downloader downloader_{queue_, presenter_};
+  Downloader downloader_{queue_, presenter_, noRetries()};
   std::vector<Received> received_;
   std::vector<double> percents_;
   bool capturing_ = true;
@@ -209,6 +224,22 @@ TEST_F(DownloaderTest, PercentFollowsTheAnnouncedLengthAfterTheFirst16384Bytes) 
   EXPECT_EQ(maxPercent(), 0.0);
 }
 
+TEST_F(DownloaderTest, TransferAmountsCountEachUrlWithItsLengthAndEndAtZero) {
+  std::vector<ui::TransferAmounts> seen;
+  downloader_.transferAmounts().subscribe([&](const ui::TransferAmounts& t) { seen.push_back(t); });
+  runAll({"/installer.pkg", "/nolength"});
+  auto reached = [&](std::int64_t received, std::int64_t expected) {
+    return std::any_of(seen.begin(), seen.end(), [&](const ui::TransferAmounts& t) {
+      return t.received == received && t.expected == expected;
+    });
+  };
+  EXPECT_TRUE(reached(10000, 10000));
+  EXPECT_TRUE(reached(70000, 0)) << "an unknown length stays unknown, not -1";
+  EXPECT_FALSE(reached(80000, 0)) << "the second URL counts from zero";
+  ASSERT_FALSE(seen.empty());
+  EXPECT_EQ(seen.back(), ui::TransferAmounts{});
+}
+
 TEST_F(DownloaderTest, OnlyTheTwoGzipTypesAreStoredDecoded) {
   const std::string body(100000, 'q');
   std::string packed;
@@ -296,6 +327,43 @@ TEST_F(DownloaderTest, LateCancelAndExhaustedListStillGiveOneNotificationPerRun)
   ASSERT_TRUE(platform::runMainLoopUntil([&] { return received_.size() == 2; }, 2000));
   EXPECT_FALSE(received_[1].success);
   EXPECT_EQ(server_.requests().size(), 1u);
+}
+
+TEST_F(DownloaderTest, EachUrlHasTheCapOfItsKindAndANewListForgetsThem) {
+  runAll({"/installer.pkg", "/installer.sig"}, kInstallerDownloadDone, {20000, 2000});
+  EXPECT_FALSE(received_[0].success);
+  EXPECT_EQ(fs::file_size(tmp("installer.pkg")), 10000u);
+  EXPECT_EQ(downloader_.lastError()->code, platform::kUrlErrorDataLengthExceedsMaximum);
+  EXPECT_NE(log().find("Download failure: The resource exceeds the maximum size."),
+            std::string::npos);
+
+  // The last cap covers the rest of the list; decoded bytes count against it.
+  downloader_.setIgnoreFailures(true);
+  runAll({"/installer.sig", "/bomb.crl", "/installer.pkg"}, kCrlDownloadDone, {1 << 20});
+  EXPECT_TRUE(received_[1].success);
+  ASSERT_EQ(received_[1].files->size(), 3u);
+  EXPECT_EQ(downloader_.lastError()->failingUrlString, server_.url("/bomb.crl"));
+  EXPECT_LE(fs::file_size((*received_[1].files)[1]), 1u << 20);
+
+  runAll({"/installer.pkg"});
+  EXPECT_TRUE(received_[2].success);
+}
+
+TEST_F(DownloaderTest, RetryIsLoggedAndTheSameFileCompletes) {
+  platform::UrlDownloadOptions quick;
+  quick.retryWaitsSeconds = {0.05, 0.05, 0.05, 0.05};
+  Downloader retrying{queue_, presenter_, quick};
+  runOn(retrying, {"/drop"}, kInstallerDownloadDone, {});
+  ASSERT_TRUE(received_[0].success);
+  EXPECT_EQ(*received_[0].files, Paths{tmp("drop")});
+  EXPECT_EQ(fs::file_size(tmp("drop")), 400000u);
+  const std::string& lines = log();
+  const auto retry = lines.find("Download interrupted after ");
+  ASSERT_NE(retry, std::string::npos) << lines;
+  EXPECT_NE(lines.find(" bytes, retrying (1 of 4)\n", retry), std::string::npos) << lines;
+  EXPECT_EQ(lines.find("retrying (2 of 4)"), std::string::npos);
+  EXPECT_EQ(lines.find("Download destination is "), lines.rfind("Download destination is "));
+  EXPECT_EQ(lines.find("Download failure"), std::string::npos);
 }
 
 }  // namespace

@@ -65,6 +65,10 @@ void logDownloadFailure(const char* reason) {
 void logDownloadCancel() {
   installLog(kSeverityNotice, "Download cancelled");
 }
+void logDownloadRetry(long long bytesSoFar, int retry, int maxRetries) {
+  installLog(kSeverityNotice, "Download interrupted after %lld bytes, retrying (%d of %d)",
+             bytesSoFar, retry, maxRetries);
+}
 void logSigValid(const char* kind) {
   installLog(kSeverityNotice, "%s signature verified", text(kind).c_str());
 }

@@ -21,6 +21,7 @@ void logDownloadDest(const char* path);
 void logDownloadSuccess();
 void logDownloadFailure(const char* reason);
 void logDownloadCancel();
+void logDownloadRetry(long long bytesSoFar, int retry, int maxRetries);
 void logSigValid(const char* kind);
 void logSigInvalid(const char* kind);
 void logCouldNotLocateAppDir(const char* path);

@@ -56,6 +56,8 @@ TEST_F(InstallLog, EveryEventWritesItsTextAfterTheStatusWord) {
       {[] { logDownloadFailure("could not start download"); },
        "Download failure: could not start download"},
       {[] { logDownloadCancel(); }, "Download cancelled"},
+      {[] { logDownloadRetry(134217728, 1, 4); },
+       "Download interrupted after 134217728 bytes, retrying (1 of 4)"},
       {[] { logSigValid("Detached"); }, "Detached signature verified"},
       {[] { logSigInvalid("Detached"); }, "Detached signature validation failed"},
       {[] { logCouldNotLocateAppDir("/A.app/Contents/Resources/Sample"); },

@@ -61,6 +61,11 @@ bool DestinationFile::write(const char* data, std::size_t length) {
   return true;
 }
 
+bool DestinationFile::rewind() {
+  if (!fd_) return false;
+  return ::ftruncate(fd_.get().fd, 0) == 0 && ::lseek(fd_.get().fd, 0, SEEK_SET) == 0;
+}
+
 bool DestinationFile::close() {
   if (!fd_) return false;
   return ::close(fd_.release().fd) == 0;

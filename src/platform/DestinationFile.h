@@ -36,6 +36,8 @@ class DestinationFile {
   const std::string& path() const { return path_; }
   /// Writes every byte; false on any error, a full disk or a write that makes no progress.
   bool write(const char* data, std::size_t length);
+  /// Empties the file; the next write starts at its beginning. False on any error.
+  bool rewind();
   /// Closes the file; false when the system reports that written data was lost. Later
   /// writes fail.
   bool close();

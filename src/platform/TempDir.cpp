@@ -18,15 +18,29 @@ std::string& madeDirectory() {
   return path;
 }
 
-std::string makeDirectory() {
-  const char* base = ::getenv("TMPDIR");
-  std::string parent = (base != nullptr && *base != '\0') ? base : "/tmp";
+std::string makeDirectoryUnder(const std::string& parent) {
   std::string pattern = appendPathComponent(parent, "naib-XXXXXX");
   std::vector<char> buffer(pattern.begin(), pattern.end());
   buffer.push_back('\0');
   // mkdtemp creates the directory 0700 itself: nobody else can list or plant files in it.
   if (::mkdtemp(buffer.data()) == nullptr) return {};
   return std::string(buffer.data());
+}
+
+// The first parent that takes a private directory: $TMPDIR, /tmp, then the home
+// directory. A parent that is missing, read-only or not a directory is passed over.
+std::string makeDirectory() {
+  const char* base = ::getenv("TMPDIR");
+  std::vector<std::string> parents;
+  if (base != nullptr && *base == '/') parents.emplace_back(base);
+  parents.emplace_back("/tmp");
+  const std::string home = homeDirectory();
+  if (!home.empty() && home.front() == '/') parents.push_back(home);
+  for (const std::string& parent : parents) {
+    std::string made = makeDirectoryUnder(parent);
+    if (!made.empty()) return made;
+  }
+  return {};
 }
 
 }  // namespace

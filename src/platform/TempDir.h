@@ -5,8 +5,9 @@
 
 namespace platform {
 
-/// The process's private temporary directory: made on first call with mkdtemp under
-/// $TMPDIR (else /tmp), mode 0700. Empty when it cannot be made.
+/// The process's private temporary directory: made on first call with mkdtemp, mode 0700,
+/// under the first of $TMPDIR, /tmp and the home directory that takes it. Empty when none
+/// does.
 std::string temporaryDirectory();
 /// Removes the directory made by temporaryDirectory() with whatever is left in it; a later
 /// temporaryDirectory() makes a new one.

@@ -36,8 +36,16 @@ TEST(TempDir, PrivateDirectoryUnderTmpdirMadeOnceAndRemovedWithItsFiles) {
   EXPECT_TRUE(fs::is_directory(next));
   removeTemporaryDirectory();
 
-  ::setenv("TMPDIR", (parent + "/missing").c_str(), 1);
-  EXPECT_EQ(temporaryDirectory(), "");
+  // A TMPDIR that cannot take the directory (missing, a file, relative) falls back to /tmp.
+  std::ofstream(parent + "/plain") << "x";
+  for (const std::string& unusable : {parent + "/missing", parent + "/plain", std::string("rel")}) {
+    ::setenv("TMPDIR", unusable.c_str(), 1);
+    const std::string fallback = temporaryDirectory();
+    EXPECT_EQ(fs::path(fallback).parent_path(), fs::path("/tmp")) << unusable;
+    EXPECT_TRUE(fs::is_directory(fallback)) << unusable;
+    removeTemporaryDirectory();
+  }
+  EXPECT_FALSE(fs::exists("rel"));
   ::unsetenv("TMPDIR");
   fs::remove_all(parent);
 }

@@ -12,6 +12,7 @@
 #include "platform/DestinationFile.h"
 #include "platform/FileSystem.h"
 #include "platform/GzipDecoder.h"
+#include "platform/TransferPolicy.h"
 
 namespace platform {
 namespace {
@@ -144,6 +145,7 @@ struct UrlDownload::Impl {
   ~Impl();
 
   bool configure(const std::string& url);
+  bool startAttempt();
   void stop();
   void cancel();
 
@@ -155,13 +157,23 @@ struct UrlDownload::Impl {
   static size_t onWrite(char* data, size_t size, size_t count, void* self);
   static size_t onHeader(char* data, size_t size, size_t count, void* self);
   static gboolean onWatchdog(gpointer self);
+  static gboolean onRetryWait(gpointer self);
 
   void watchSocket(curl_socket_t fd, int what);
   void drive(curl_socket_t fd, int events);
   void checkDone();
   void onDone(CURLcode result);
+  void endAttempt();
+  bool shouldRetry() const;
+  void scheduleRetry();
   bool followRedirect();
+  void newRequest();
   bool beginResponse();
+  bool refuseStatus(long status);
+  bool continueOrRestart(long status);
+  bool restartFile(const UrlResponse& response);
+  std::string headerValue(const char* name) const;
+  bool attemptTooSlow(gint64 now);
   bool store(const char* data, std::size_t length);
   bool writeDecoded(const char* data, std::size_t length);
   UrlResponse currentResponse() const;
@@ -174,28 +186,45 @@ struct UrlDownload::Impl {
   UrlDownload* owner = nullptr;
   UrlDownloadDelegate& delegate;
   UrlDownloadOptions options;
+  std::string url;  ///< the URL asked for; every attempt starts here
   std::map<curl_socket_t, guint> watches;
   guint timer = 0;
   guint watchdog = 0;
-  gint64 lastActivity = 0;  ///< monotonic microseconds of the last byte received
+  guint retryWait = 0;
   int insideCurl = 0;
   bool attached = false;
   bool stopped = false;
   bool cancelled = false;
+  int retries = 0;  ///< attempts made after the first
+
+  // Per attempt.
+  gint64 lastActivity = 0;  ///< monotonic microseconds of the last byte received
+  gint64 requestStart = 0;  ///< when the request of the current hop was sent
+  bool headersComplete = false;
+  std::int64_t bytesReceived = 0;  ///< on the wire, headers included
+  SpeedWindow speed{options.speedWindowSeconds, options.minimumBytesPerSecond};
+  std::int64_t resumeFrom = 0;   ///< the Range asked for; 0 when the whole entity is asked
+  bool retryStatus = false;      ///< the failure is an answer that asks to try again
+  bool restartFromZero = false;  ///< the next attempt must not ask for a range
+  std::int64_t retryAfter = 0;   ///< seconds the server asked to wait; 0 when it did not say
+  int redirects = 0;
 
   // Per response: cleared on each redirect.
   bool responseSeen = false;
   bool discardBody = false;
   std::optional<UrlError> pendingError;  ///< the first failure, reported when libcurl is done
-  int redirects = 0;
 
+  // Per transfer: the file and what identifies the entity stored in it.
   std::string destination;
   bool allowOverwrite = false;
   std::unique_ptr<DestinationFile> file;
+  bool decode = false;
   std::unique_ptr<GzipDecoder> decoder;
   std::int64_t bytesWritten = 0;
+  std::string validator;  ///< the stored entity's If-Range value; empty: cannot resume
 
   SlistPtr headers;
+  SlistPtr rangeHeaders;  ///< headers plus If-Range, for a resuming attempt
   EasyPtr easy;
   MultiPtr multi;
 };
@@ -208,7 +237,8 @@ UrlDownload::Impl::~Impl() {
   multi.reset();
 }
 
-bool UrlDownload::Impl::configure(const std::string& url) {
+bool UrlDownload::Impl::configure(const std::string& address) {
+  url = address;
   easy.reset(curl_easy_init());
   multi.reset(curl_multi_init());
   if (!easy || !multi) return false;
@@ -240,30 +270,95 @@ bool UrlDownload::Impl::configure(const std::string& url) {
   curl_multi_setopt(m, CURLMOPT_SOCKETDATA, this);
   curl_multi_setopt(m, CURLMOPT_TIMERFUNCTION, &Impl::onTimer);
   curl_multi_setopt(m, CURLMOPT_TIMERDATA, this);
-  if (curl_multi_add_handle(m, e) != CURLM_OK) return false;
-  attached = true;
-  // A transfer that receives nothing for the whole interval has stalled. libcurl's own
-  // low-speed check averages over several seconds and would fire late.
-  lastActivity = g_get_monotonic_time();
-  const guint checkMs = static_cast<guint>(std::clamp(timeoutMs / 4, 10L, 1000L));
+  if (!startAttempt()) return false;
+  // The time rules are checked here rather than by libcurl: its low-speed check averages
+  // over a few seconds only, and it has no limit on how long the headers may take.
+  const double shortest =
+      std::min({options.timeoutSeconds, options.speedWindowSeconds, options.headerDeadlineSeconds});
+  const guint checkMs = static_cast<guint>(std::clamp(std::lround(shortest * 250.0), 10L, 1000L));
   watchdog = g_timeout_add_full(G_PRIORITY_DEFAULT, checkMs, &Impl::onWatchdog, this, nullptr);
   return true;
 }
 
-gboolean UrlDownload::Impl::onWatchdog(gpointer self) {
-  auto* impl = static_cast<Impl*>(self);
-  if (impl->insideCurl > 0) return G_SOURCE_CONTINUE;  // a loop nested in a callback
-  const double idleSeconds = static_cast<double>(g_get_monotonic_time() - impl->lastActivity) / 1e6;
-  if (idleSeconds < impl->options.timeoutSeconds) return G_SOURCE_CONTINUE;
-  impl->watchdog = 0;
-  impl->fail(kUrlErrorTimedOut);
-  impl->report();  // may destroy the transfer
-  return G_SOURCE_REMOVE;
+// Sends the request of one attempt: the whole entity, or the rest of it when the file
+// already holds a known entity's first bytes.
+bool UrlDownload::Impl::startAttempt() {
+  CURL* e = easy.get();
+  const bool resume = bytesWritten > 0 && !validator.empty() && !decode && !restartFromZero;
+  resumeFrom = resume ? bytesWritten : 0;
+  restartFromZero = false;
+  retryStatus = false;
+  retryAfter = 0;
+  redirects = 0;
+  responseSeen = false;
+  discardBody = false;
+  pendingError.reset();
+  curl_easy_setopt(e, CURLOPT_URL, url.c_str());
+  if (resume) {
+    const std::string range = std::to_string(resumeFrom) + "-";
+    const std::string ifRange = "If-Range: " + validator;
+    rangeHeaders.reset(curl_slist_append(nullptr, "Cache-Control: no-cache"));
+    if (!rangeHeaders || !curl_slist_append(rangeHeaders.get(), "Pragma: no-cache") ||
+        !curl_slist_append(rangeHeaders.get(), ifRange.c_str()))
+      return false;
+    curl_easy_setopt(e, CURLOPT_RANGE, range.c_str());
+    curl_easy_setopt(e, CURLOPT_HTTPHEADER, rangeHeaders.get());
+  } else {
+    curl_easy_setopt(e, CURLOPT_RANGE, nullptr);
+    curl_easy_setopt(e, CURLOPT_HTTPHEADER, headers.get());
+  }
+  // A retry never reuses the connection that just failed it.
+  curl_easy_setopt(e, CURLOPT_FRESH_CONNECT, retries > 0 ? 1L : 0L);
+  newRequest();
+  bytesReceived = 0;
+  speed.restart(requestStart);
+  if (curl_multi_add_handle(multi.get(), e) != CURLM_OK) return false;
+  attached = true;
+  return true;
 }
 
-size_t UrlDownload::Impl::onHeader(char*, size_t size, size_t count, void* self) {
-  static_cast<Impl*>(self)->lastActivity = g_get_monotonic_time();
-  return size * count;
+// The clocks of a request that is about to be sent (an attempt or a redirect's next hop).
+void UrlDownload::Impl::newRequest() {
+  requestStart = lastActivity = g_get_monotonic_time();
+  headersComplete = false;
+}
+
+gboolean UrlDownload::Impl::onWatchdog(gpointer self) {
+  auto* impl = static_cast<Impl*>(self);
+  // Not inside a loop nested in a libcurl callback, and not while waiting to retry.
+  if (impl->insideCurl > 0 || !impl->attached) return G_SOURCE_CONTINUE;
+  const gint64 now = g_get_monotonic_time();
+  const double idleSeconds = static_cast<double>(now - impl->lastActivity) / 1e6;
+  const double waitingSeconds = static_cast<double>(now - impl->requestStart) / 1e6;
+  const bool stalled = idleSeconds >= impl->options.timeoutSeconds;
+  const bool headersLate =
+      !impl->headersComplete && waitingSeconds >= impl->options.headerDeadlineSeconds;
+  if (!stalled && !headersLate && !impl->attemptTooSlow(now)) return G_SOURCE_CONTINUE;
+  impl->fail(kUrlErrorTimedOut);
+  // Ending the transfer removes this source; GLib then ignores the value returned.
+  impl->endAttempt();  // may destroy the transfer
+  return G_SOURCE_CONTINUE;
+}
+
+bool UrlDownload::Impl::attemptTooSlow(gint64 now) {
+  speed.sample(now, bytesReceived);
+  return speed.tooSlow();
+}
+
+size_t UrlDownload::Impl::onHeader(char* data, size_t size, size_t count, void* self) {
+  auto* impl = static_cast<Impl*>(self);
+  const std::size_t length = size * count;
+  impl->lastActivity = g_get_monotonic_time();
+  impl->bytesReceived += static_cast<std::int64_t>(length);
+  // The empty line ends a header block; an interim answer (100 Continue) has more to come.
+  const bool blank =
+      (length == 2 && data[0] == '\r' && data[1] == '\n') || (length == 1 && data[0] == '\n');
+  if (blank) {
+    long status = 0;
+    curl_easy_getinfo(impl->easy.get(), CURLINFO_RESPONSE_CODE, &status);
+    if (status >= 200) impl->headersComplete = true;
+  }
+  return length;
 }
 
 void UrlDownload::Impl::stop() {
@@ -277,6 +372,8 @@ void UrlDownload::Impl::stop() {
   timer = 0;
   if (watchdog != 0) g_source_remove(watchdog);
   watchdog = 0;
+  if (retryWait != 0) g_source_remove(retryWait);
+  retryWait = 0;
   decoder.reset();
   if (file) file->close();
   file.reset();
@@ -287,6 +384,16 @@ void UrlDownload::Impl::cancel() {
   // Inside a libcurl callback the handle cannot leave the multi handle; the callback
   // refuses the data instead and drive() stops the transfer once libcurl has returned.
   if (insideCurl == 0) stop();
+}
+
+gboolean UrlDownload::Impl::onRetryWait(gpointer self) {
+  auto* impl = static_cast<Impl*>(self);
+  impl->retryWait = 0;
+  if (!impl->startAttempt()) {
+    impl->fail(kUrlErrorUnknown);
+    impl->report();  // may destroy the transfer
+  }
+  return G_SOURCE_REMOVE;
 }
 
 int UrlDownload::Impl::onSocket(CURL*, curl_socket_t fd, int what, void* self, void*) {
@@ -363,6 +470,7 @@ size_t UrlDownload::Impl::onWrite(char* data, size_t size, size_t count, void* s
   auto* impl = static_cast<Impl*>(self);
   const std::size_t length = size * count;
   impl->lastActivity = g_get_monotonic_time();
+  impl->bytesReceived += static_cast<std::int64_t>(length);
   if (impl->interrupted()) return 0;
   if (!impl->responseSeen && !impl->beginResponse()) return 0;
   if (impl->discardBody) return length;
@@ -403,15 +511,14 @@ bool UrlDownload::Impl::beginResponse() {
     discardBody = true;
     return true;
   }
+  if (resumeFrom > 0) return continueOrRestart(status);
   // Only a success response has a body worth a file.
-  if (status < 200 || status >= 300) {
-    fail(status == 404 || status == 410 ? kUrlErrorFileDoesNotExist : kUrlErrorBadServerResponse);
-    return false;
-  }
+  if (status < 200 || status >= 300) return refuseStatus(status);
   const UrlResponse response = currentResponse();
+  if (file) return restartFile(response);
   delegate.didReceiveResponse(*owner, response);
   if (interrupted()) return false;
-  const bool decode = delegate.shouldDecodeSourceDataOfMIMEType(*owner, response.mimeType);
+  decode = delegate.shouldDecodeSourceDataOfMIMEType(*owner, response.mimeType);
   if (interrupted()) return false;
   delegate.decideDestinationWithSuggestedFilename(*owner, response.suggestedFilename);
   if (interrupted()) return false;
@@ -421,8 +528,57 @@ bool UrlDownload::Impl::beginResponse() {
     return false;
   }
   if (decode) decoder = std::make_unique<GzipDecoder>();
+  validator = ifRangeValidator(headerValue("ETag"), headerValue("Last-Modified"));
   delegate.didCreateDestination(*owner, file->path());
   return !interrupted();
+}
+
+// Fails the attempt for an answer that carries no body for the file. Only "try again
+// later" answers leave room for another attempt.
+bool UrlDownload::Impl::refuseStatus(long status) {
+  if (isRetryableStatus(status)) {
+    retryStatus = true;
+    curl_off_t seconds = 0;
+    curl_easy_getinfo(easy.get(), CURLINFO_RETRY_AFTER, &seconds);
+    retryAfter = static_cast<std::int64_t>(seconds);
+  }
+  fail(status == 404 || status == 410 ? kUrlErrorFileDoesNotExist : kUrlErrorBadServerResponse);
+  return false;
+}
+
+// The answer to a request for the rest of the entity: the rest itself is appended, the
+// whole entity replaces what the file holds, and anything else costs an attempt that then
+// asks for the whole entity.
+bool UrlDownload::Impl::continueOrRestart(long status) {
+  if (status == 206 && contentRangeStart(headerValue("Content-Range")) == resumeFrom) return true;
+  if (status == 200) return restartFile(currentResponse());
+  if (status == 206 || status == 416) {
+    restartFromZero = true;
+    retryStatus = true;
+    fail(kUrlErrorBadServerResponse);
+    return false;
+  }
+  return refuseStatus(status);
+}
+
+// A later attempt's whole entity: same destination, emptied, and a new response for the
+// delegate, which starts its count again.
+bool UrlDownload::Impl::restartFile(const UrlResponse& response) {
+  if (!file->rewind()) {
+    fail(kUrlErrorCannotWriteToFile);
+    return false;
+  }
+  bytesWritten = 0;
+  if (decode) decoder = std::make_unique<GzipDecoder>();
+  validator = ifRangeValidator(headerValue("ETag"), headerValue("Last-Modified"));
+  delegate.didReceiveResponse(*owner, response);
+  return !interrupted();
+}
+
+std::string UrlDownload::Impl::headerValue(const char* name) const {
+  curl_header* header = nullptr;
+  if (curl_easy_header(easy.get(), name, 0, CURLH_HEADER, -1, &header) != CURLHE_OK) return {};
+  return header->value != nullptr ? header->value : "";
 }
 
 bool UrlDownload::Impl::store(const char* data, std::size_t length) {
@@ -460,8 +616,33 @@ void UrlDownload::Impl::onDone(CURLcode result) {
   if (!interrupted() && discardBody && followRedirect()) return;
   // A gzip body that stops before its trailer is a truncated download, not a file.
   if (!interrupted() && decoder && !decoder->finished()) fail(kUrlErrorCannotDecodeContentData);
+  endAttempt();
+}
+
+// An attempt is over: try again when the failure allows it, else report the end.
+void UrlDownload::Impl::endAttempt() {
+  if (shouldRetry()) return scheduleRetry();
   if (!interrupted() && (!file || !file->close())) fail(kUrlErrorCannotWriteToFile);
   report();
+}
+
+bool UrlDownload::Impl::shouldRetry() const {
+  if (cancelled || !pendingError) return false;
+  if (retries >= static_cast<int>(options.retryWaitsSeconds.size())) return false;
+  return retryStatus || isRetryableError(pendingError->code);
+}
+
+void UrlDownload::Impl::scheduleRetry() {
+  if (attached) curl_multi_remove_handle(multi.get(), easy.get());
+  attached = false;
+  const double scheduled = options.retryWaitsSeconds[static_cast<std::size_t>(retries)];
+  const double wait = retryWaitSeconds(scheduled, retryAfter, options.maxRetryAfterSeconds);
+  ++retries;
+  delegate.willRetry(*owner, bytesWritten, retries,
+                     static_cast<int>(options.retryWaitsSeconds.size()));
+  if (cancelled) return;
+  retryWait = g_timeout_add_full(G_PRIORITY_DEFAULT, static_cast<guint>(std::lround(wait * 1000)),
+                                 &Impl::onRetryWait, this, nullptr);
 }
 
 // The one place that tells the delegate how the transfer ended. The delegate may destroy
@@ -493,6 +674,7 @@ bool UrlDownload::Impl::followRedirect() {
   attached = false;
   responseSeen = false;
   discardBody = false;
+  newRequest();
   curl_easy_setopt(easy.get(), CURLOPT_URL, newUrl.c_str());
   if (curl_multi_add_handle(multi.get(), easy.get()) != CURLM_OK) {
     fail(makeUrlError(kUrlErrorUnknown, newUrl));

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace platform {
 
@@ -57,6 +58,11 @@ class UrlDownload;
 /// (any number of times), then exactly one of downloadDidFinish or didFailWithError. A
 /// failure may come at any point. The delegate may destroy the UrlDownload inside the last
 /// two; no callback follows cancel().
+///
+/// An interrupted transfer that may be retried calls willRetry instead of failing, waits,
+/// and asks again: redirects are reported again, and didReceiveResponse comes again unless
+/// the answer continues the file where it stopped. The destination is decided and created
+/// once per transfer: a retry that starts from zero empties the same file.
 class UrlDownloadDelegate {
  public:
   virtual void willSendRequest(UrlDownload& download, const std::string& newUrl,
@@ -71,6 +77,10 @@ class UrlDownloadDelegate {
   virtual void didReceiveDataOfLength(UrlDownload& download, std::uint32_t length) = 0;
   virtual void downloadDidFinish(UrlDownload& download) = 0;
   virtual void didFailWithError(UrlDownload& download, const UrlError& error) = 0;
+  /// The attempt ended with bytesSoFar bytes in the file; retry (1-based) of maxRetries
+  /// follows after a wait. The delegate may cancel() here but not destroy the transfer.
+  virtual void willRetry(UrlDownload& /*download*/, std::int64_t /*bytesSoFar*/, int /*retry*/,
+                         int /*maxRetries*/) {}
 
  protected:
   ~UrlDownloadDelegate() = default;
@@ -79,6 +89,16 @@ class UrlDownloadDelegate {
 struct UrlDownloadOptions {
   double timeoutSeconds = 30.0;  ///< connect timeout, and the longest time without data
   std::int64_t maxBytes = std::int64_t{4} << 30;  ///< cap on bytes written (decoded), -1103 past it
+  /// The waits before each retry of an interrupted attempt; their number is the number of
+  /// retries.
+  std::vector<double> retryWaitsSeconds = {1, 2, 4, 8};
+  double maxRetryAfterSeconds = 30;  ///< the longest wait a 502, 503 or 504 may ask for
+  /// An attempt fails as timed out when it averages under minimumBytesPerSecond over any
+  /// window of speedWindowSeconds, or its response headers take longer than
+  /// headerDeadlineSeconds from the request.
+  double minimumBytesPerSecond = 1024;
+  double speedWindowSeconds = 60;
+  double headerDeadlineSeconds = 30;
 };
 
 class UrlDownload {
@@ -94,9 +114,11 @@ class UrlDownload {
 
   /// Only inside decideDestinationWithSuggestedFilename. Without allowOverwrite an
   /// existing file stays untouched: the file is created as path, else path-1, path-2, …
+  /// An empty path fails the transfer with kUrlErrorCannotCreateFile.
   void setDestination(const std::string& path, bool allowOverwrite);
 
-  /// Stops the transfer; no delegate method is called afterwards. The file stays.
+  /// Stops the transfer, also during a wait between attempts; no delegate method is called
+  /// afterwards. The file stays.
   void cancel();
 
   struct Impl;

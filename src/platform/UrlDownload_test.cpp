@@ -4,6 +4,7 @@
 #include <stdlib.h>
 #include <sys/stat.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -68,6 +69,14 @@ class Recorder : public UrlDownloadDelegate {
     error = e;
     end();
   }
+  void willRetry(UrlDownload& d, std::int64_t bytesSoFar, int retry, int maxRetries) override {
+    events.push_back("retry " + std::to_string(retry) + " of " + std::to_string(maxRetries));
+    retryBytes.push_back(bytesSoFar);
+    if (onRetry) onRetry(d);
+  }
+  int count(const std::string& event) const {
+    return static_cast<int>(std::count(events.begin(), events.end(), event));
+  }
 
   std::string at(std::size_t i) const { return i < events.size() ? events[i] : "<none>"; }
 
@@ -82,6 +91,7 @@ class Recorder : public UrlDownloadDelegate {
   bool decode = false;
   bool releaseOnEnd = true;
   std::function<void(UrlDownload&)> onData;
+  std::function<void(UrlDownload&)> onRetry;
 
   std::unique_ptr<UrlDownload> download;
   std::vector<std::string> events;
@@ -89,8 +99,23 @@ class Recorder : public UrlDownloadDelegate {
   std::optional<UrlError> error;
   std::string createdPath;
   std::uint64_t received = 0;
+  std::vector<std::int64_t> retryBytes;
   int ends = 0;
 };
+
+// One attempt only: the cases that look at how a single attempt ends.
+UrlDownloadOptions once() {
+  UrlDownloadOptions options;
+  options.retryWaitsSeconds.clear();
+  return options;
+}
+
+// Four quick retries.
+UrlDownloadOptions quickRetries() {
+  UrlDownloadOptions options;
+  options.retryWaitsSeconds = {0.05, 0.05, 0.05, 0.05};
+  return options;
+}
 
 class UrlDownloadTest : public ::testing::Test {
  protected:
@@ -103,7 +128,7 @@ class UrlDownloadTest : public ::testing::Test {
   void TearDown() override { fs::remove_all(dir_); }
 
   /// Starts path (a path on the server, or a whole URL) and turns the loop until it ends.
-  bool run(const std::string& path, UrlDownloadOptions options = {}) {
+  bool run(const std::string& path, UrlDownloadOptions options = once()) {
     std::string url = path.rfind("/", 0) == 0 ? server_.url(path) : path;
     rec_.download = UrlDownload::start(url, rec_, options);
     if (!rec_.download) return false;
@@ -134,7 +159,20 @@ class UrlDownloadTest : public ::testing::Test {
     "/junk.gz": {"file": "junk.gz", "type": "application/gzip"},
     "/echo": {"echo": true},
     "/crl/*": {"status": 410},
-    "/crl/kept/*": {"bytes": 10}
+    "/crl/kept/*": {"bytes": 10},
+    "/drop": {"bytes": 400000, "fault": "reset", "at": 0.5, "times": 1},
+    "/halves": {"bytes": 400000, "fault": "reset", "at": 0.5},
+    "/stalls": {"bytes": 40000, "fault": "stall", "at": 0.5},
+    "/norange": {"bytes": 400000, "fault": "reset", "at": 0.5, "times": 1, "ranges": false},
+    "/newtag": {"bytes": 400000, "fault": "reset", "at": 0.5, "times": 1, "etag": "per-request"},
+    "/untagged": {"bytes": 400000, "fault": "reset", "at": 0.5, "times": 1, "validators": false},
+    "/shifted": {"bytes": 400000, "fault": "reset", "at": 0.5, "times": 1, "range_shift": 10},
+    "/drop.gz": {"file": "data.gz", "type": "application/gzip", "fault": "reset", "at": 0.5,
+                 "times": 1},
+    "/busy": {"bytes": 10000, "status": 503, "retry_after": 1, "times": 2},
+    "/busylong": {"bytes": 10000, "status": 503, "retry_after": 3600, "times": 1},
+    "/trickle": {"bytes": 100000, "fault": "trickle", "chunk": 10, "interval": 0.1},
+    "/slowheaders": {"bytes": 1000, "fault": "slowheaders", "interval": 0.1}
   })"};
   std::string dir_;
   Recorder rec_;
@@ -258,7 +296,7 @@ TEST_F(UrlDownloadTest, BodyWithoutLengthRunsToTheEndOfTheConnection) {
 }
 
 TEST_F(UrlDownloadTest, StalledTransferTimesOut) {
-  UrlDownloadOptions options;
+  UrlDownloadOptions options = once();
   options.timeoutSeconds = 1;
   ASSERT_TRUE(run("/stall", options));
   ASSERT_TRUE(rec_.error);
@@ -388,6 +426,160 @@ TEST_F(UrlDownloadTest, ProxyFromTheEnvironmentServesAnyHost) {
   EXPECT_EQ(rec_.events.back(), "finish");
   EXPECT_TRUE(readFile(rec_.createdPath) == pattern(10000));
   EXPECT_EQ(server_.requests().back(), "GET /small");
+}
+
+TEST_F(UrlDownloadTest, DroppedTransferResumesWithRangeAndAppends) {
+  ASSERT_TRUE(run("/drop", quickRetries()));
+  ASSERT_EQ(rec_.retryBytes.size(), 1u);
+  const std::int64_t kept = rec_.retryBytes[0];
+  EXPECT_GT(kept, 0);
+  EXPECT_LT(kept, 400000);
+  EXPECT_EQ(rec_.events, (std::vector<std::string>{"response", "decode? application/octet-stream",
+                                                   "destination drop", "created", "data",
+                                                   "retry 1 of 4", "data", "finish"}));
+  EXPECT_TRUE(readFile(rec_.createdPath) == pattern(400000));
+  EXPECT_EQ(rec_.received, 400000u);  // the appended part only: progress goes on
+  const auto requests = server_.requests();
+  ASSERT_EQ(requests.size(), 2u);
+  EXPECT_EQ(requests[1].rfind("GET /drop range=bytes=" + std::to_string(kept) + "- if-range=\"", 0),
+            0u)
+      << requests[1];
+}
+
+TEST_F(UrlDownloadTest, RetriesThatCannotContinueStartAgainInTheSameFile) {
+  server_.addFile("data.gz", gzip(pattern(400000)));
+  struct Case {
+    const char* path;
+    bool decode;
+    int retries;
+    bool secondAsksRange;
+  };
+  // A server that ignores Range or whose entity changed answers 200; one that sends the
+  // wrong range costs an attempt; without a validator or through gzip no range is asked.
+  for (const Case& c : {Case{"/norange", false, 1, true}, Case{"/newtag", false, 1, true},
+                        Case{"/shifted", false, 2, true}, Case{"/untagged", false, 1, false},
+                        Case{"/drop.gz", true, 1, false}}) {
+    SCOPED_TRACE(c.path);
+    const std::size_t before = server_.requests().size();
+    rec_ = Recorder{};
+    rec_.directory = dir_;
+    rec_.decode = c.decode;
+    ASSERT_TRUE(run(c.path, quickRetries()));
+    EXPECT_EQ(rec_.events.back(), "finish");
+    EXPECT_EQ(rec_.count("retry " + std::to_string(c.retries) + " of 4"), 1);
+    EXPECT_EQ(rec_.count("response"), 2);  // the first answer and the whole one again
+    EXPECT_EQ(rec_.count("created"), 1);
+    EXPECT_TRUE(readFile(rec_.createdPath) == pattern(400000));
+    const auto requests = server_.requests();
+    ASSERT_EQ(requests.size(), before + 1 + static_cast<std::size_t>(c.retries));
+    EXPECT_EQ(requests[before + 1].find(" range=") != std::string::npos, c.secondAsksRange);
+    // After a wrong range the last request asks for the whole entity.
+    if (c.retries == 2) {
+      EXPECT_EQ(requests.back().find(" range="), std::string::npos);
+    }
+  }
+}
+
+TEST_F(UrlDownloadTest, AttemptsThatKeepFailingEndWithTheLastErrorAfterFourRetries) {
+  int closedPort;
+  {
+    testing::LocalHttpServer gone;
+    closedPort = gone.port();
+  }
+  UrlDownloadOptions stalling = quickRetries();
+  stalling.timeoutSeconds = 0.3;
+  const std::tuple<std::string, UrlDownloadOptions, long> cases[] = {
+      {"/halves", quickRetries(), kUrlErrorNetworkConnectionLost},
+      {"/stalls", stalling, kUrlErrorTimedOut},
+      {"http://127.0.0.1:" + std::to_string(closedPort) + "/x", quickRetries(),
+       kUrlErrorCannotConnectToHost}};
+  for (const auto& [path, options, code] : cases) {
+    SCOPED_TRACE(path);
+    rec_ = Recorder{};
+    rec_.directory = dir_;
+    ASSERT_TRUE(run(path, options));
+    for (int k = 1; k <= 4; ++k) {
+      EXPECT_EQ(rec_.count("retry " + std::to_string(k) + " of 4"), 1);
+    }
+    EXPECT_EQ(rec_.events.back(), "fail " + std::to_string(code));
+    EXPECT_EQ(rec_.count("fail " + std::to_string(code)), 1);
+  }
+}
+
+TEST_F(UrlDownloadTest, AnswersThatCannotImproveAreNeverRetried) {
+  UrlDownloadOptions capped = quickRetries();
+  capped.maxBytes = 5000;
+  const std::pair<const char*, UrlDownloadOptions> cases[] = {
+      {"/missing", quickRetries()}, {"/gone", quickRetries()}, {"/broken", quickRetries()},
+      {"/tofile", quickRetries()},  {"/loop", quickRetries()}, {"/small", capped}};
+  for (const auto& [path, options] : cases) {
+    SCOPED_TRACE(path);
+    rec_ = Recorder{};
+    rec_.directory = dir_;
+    ASSERT_TRUE(run(path, options));
+    EXPECT_TRUE(rec_.retryBytes.empty());
+    EXPECT_EQ(rec_.ends, 1);
+    EXPECT_TRUE(rec_.error);
+  }
+}
+
+TEST_F(UrlDownloadTest, ServiceUnavailableWaitsAsToldUpToTheLimit) {
+  UrlDownloadOptions slowSchedule = quickRetries();
+  slowSchedule.retryWaitsSeconds = {5, 5, 5, 5};
+  auto started = std::chrono::steady_clock::now();
+  ASSERT_TRUE(run("/busy", slowSchedule));
+  const double told =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+  EXPECT_EQ(rec_.events.back(), "finish");
+  EXPECT_EQ(rec_.count("retry 2 of 4"), 1);
+  EXPECT_EQ(rec_.count("response"), 1);  // the 503s never reach the delegate as responses
+  EXPECT_GE(told, 1.9);                  // two waits of Retry-After: 1
+  EXPECT_LT(told, 5.0);                  // and not the scheduled five seconds
+
+  rec_ = Recorder{};
+  rec_.directory = dir_;
+  slowSchedule.maxRetryAfterSeconds = 0.2;
+  started = std::chrono::steady_clock::now();
+  ASSERT_TRUE(run("/busylong", slowSchedule));
+  EXPECT_EQ(rec_.events.back(), "finish");
+  EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count(), 2.0);
+}
+
+TEST_F(UrlDownloadTest, TrickleAndDribbledHeadersTimeOutWithinABoundedTotal) {
+  UrlDownloadOptions options;
+  options.retryWaitsSeconds = {0.05, 0.05};
+  options.speedWindowSeconds = 1;
+  options.headerDeadlineSeconds = 0.5;
+  // Each keeps the no-data rule quiet: a byte or a header line arrives every 0.1 s.
+  for (const char* path : {"/trickle", "/slowheaders"}) {
+    SCOPED_TRACE(path);
+    rec_ = Recorder{};
+    rec_.directory = dir_;
+    const auto started = std::chrono::steady_clock::now();
+    ASSERT_TRUE(run(path, options));
+    const double took =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    EXPECT_EQ(rec_.events.back(), "fail " + std::to_string(kUrlErrorTimedOut));
+    EXPECT_EQ(rec_.count("retry 2 of 2"), 1);
+    EXPECT_LT(took, 6.0);
+  }
+}
+
+TEST_F(UrlDownloadTest, CancelDuringTheWaitBeforeARetryEndsEverything) {
+  UrlDownloadOptions options;
+  options.retryWaitsSeconds = {30};
+  rec_.download = UrlDownload::start(server_.url("/reset"), rec_, options);
+  ASSERT_TRUE(rec_.download);
+  ASSERT_TRUE(runMainLoopUntil([&] { return !rec_.retryBytes.empty(); }, 10000));
+  const auto started = std::chrono::steady_clock::now();
+  rec_.download->cancel();
+  EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count(), 0.5);
+  const std::size_t seen = rec_.events.size();
+  runMainLoopUntil([] { return false; }, 300);
+  EXPECT_EQ(rec_.events.size(), seen);
+  EXPECT_EQ(rec_.ends, 0);
+  EXPECT_EQ(server_.requests().size(), 1u);
+  rec_.download.reset();  // and the transfer goes away cleanly while it was waiting
 }
 
 }  // namespace

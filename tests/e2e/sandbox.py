@@ -344,6 +344,12 @@ class World:
             os.makedirs(self.host(d))
         self._syslog = SyslogSocket(os.path.join(self.root, "log.sock"))
         self._helpers: List[Helper] = []
+        # Scenario directories the program may read but not change (bound read-only).
+        self.read_only: set = set()
+        # When set, $TMPDIR is a fresh tmpfs of this many bytes instead of the world's
+        # directory: what the program leaves there is gone with the sandbox, so a scenario
+        # looks at it from inside (Result.tmp_files stays empty).
+        self.tmp_size: Optional[int] = None
 
     def __enter__(self) -> "World":
         return self
@@ -503,7 +509,10 @@ class World:
         args += _system_binds()
         args += ["--proc", "/proc", "--dev", "/dev"]
         for d in SCENARIO_DIRS:
-            args += ["--bind", self.host(d), d]
+            if d == TMPDIR and self.tmp_size is not None:
+                args += ["--perms", "1777", "--size", str(self.tmp_size), "--tmpfs", d]
+            else:
+                args += ["--ro-bind" if d in self.read_only else "--bind", self.host(d), d]
         args += ["--bind", self._syslog.path, "/dev/log", "--chdir", HOME, "--"]
         return args + list(argv)
 

@@ -75,14 +75,16 @@ class InstallCase(unittest.TestCase):
             f.write(installer_script(installer_status))
         sign(installer, signer, chain, os.path.join(self.srv, "installer.p7"))
 
-    def install(self, args=("-silent", "-eulaAccepted", "-allowDownload")):
+    def install(self, args=("-silent", "-eulaAccepted", "-allowDownload"), timeout=60, env=None):
         routes = os.path.join(self.world.root, "routes.json")
         with open(routes, "w", encoding="utf-8") as f:
             json.dump(self.routes, f)
         self.requests = os.path.join(self.world.root, "requests.log")
         server = self.world.start_helper([sys.executable, SERVER, "--root", self.srv, "--routes",
-                                          routes, "--log", self.requests, "--lifetime", "120"])
-        result = self.world.run([self.exe] + list(args), http_proxy=server, timeout=60)
+                                          routes, "--log", self.requests, "--lifetime",
+                                          str(timeout + 60)])
+        result = self.world.run([self.exe] + list(args), http_proxy=server, timeout=timeout,
+                                env=env)
         self.assertFalse(result.timed_out, result.stderr)
         self.assertEqual(result.tmp_files, [], "every road removes its temporary files")
         return result
@@ -147,6 +149,10 @@ class FirstInstall(InstallCase):
         self.assertEqual(result.log_pairs[-3:],
                          runtime_installer_lines(["-x1", PACKAGE], 7) + [end(7)])
         self.assertNotIn(VALIDATION_FAILED, result.stderr, "an installer's own failure shows no alert")
+        # Standard error is a pipe here: the progress comes as plain lines, no escapes.
+        self.assertIn("Installing Sample [", result.stderr)
+        self.assertNotIn("\x1b", result.stderr)
+        self.assertNotIn("\r", result.stderr)
 
 
 class RejectedInstaller(InstallCase):

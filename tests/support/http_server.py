@@ -24,9 +24,16 @@ prefixes, and the longest prefix over shorter ones.
   status    answer with this status and a short body (404, 410, 500, ...)
   location  answer 302 with this Location (a relative or absolute URL, any scheme)
   echo      true: the body is the request's header lines, as received (text/plain)
+  retry_after  with status: a Retry-After header of this many seconds
+  rate      send the body at this many bytes per second at most (a slower network)
+  times     the fault, status and retry_after apply to the first "times" requests of this
+            path only; later requests get the plain file or bytes
   fault     one of:
-    reset     send "after" bytes of the body, then reset the connection
-    stall     send "after" bytes of the body, then go silent (connection kept open)
+    reset     send "after" bytes of the body (or the fraction "at" of the bytes this answer
+              carries, 0 to 1), then reset the connection
+    stall     like reset, but then go silent (connection kept open)
+    slowheaders  send the status line, then one header line every "interval" seconds
+              (default 1), "lines" of them (default 1000), then the answer
     short     announce "extra" (default 1000) more bytes than are sent, then close
     long      announce "length" bytes but send the whole body, then close
     nolength  no Content-Length: the body ends when the connection closes
@@ -36,11 +43,24 @@ prefixes, and the longest prefix over shorter ones.
     hold      answer nothing until the file "release" (a path, relative ones under
               --root) exists, then answer as the route says without the fault
 
+Body answers carry an ETag and a Last-Modified date and honour "Range: bytes=N-" (and
+"bytes=N-M") with 206 and Content-Range, or 416 past the end; an If-Range that matches
+neither validator gets the whole body (200). Keys that change this:
+
+  ranges      false: ignore Range, always send the whole body
+  etag        this ETag instead of the default; "per-request": a new one for every request,
+              so an If-Range never matches
+  validators  false: send neither ETag nor Last-Modified
+  range_shift answer a range request with a range starting this many bytes earlier than
+              asked (a server that gets ranges wrong)
+
 Paths that neither a route nor a file names get 404. With --log FILE every request line
-is appended to FILE as "METHOD PATH" (path without scheme and host), flushed at once.
+is appended to FILE as "METHOD PATH" (path without scheme and host), followed by
+" range=VALUE" and " if-range=VALUE" when the request had those headers, flushed at once.
 """
 
 import argparse
+import email.utils
 import json
 import mimetypes
 import os
@@ -54,6 +74,9 @@ import zlib
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 
 CHUNK = 256 * 1024
+# What a request after the first "times" of a route no longer gets.
+ONCE_KEYS = ("fault", "status", "retry_after")
+GENERATED_DATE = "Mon, 01 Jan 2024 00:00:00 GMT"
 
 
 def pattern_bytes(count, offset=0):
@@ -65,8 +88,17 @@ class Handler(BaseHTTPRequestHandler):
     protocol_version = "HTTP/1.1"
     server_version = "TestServer/1"
 
+    route = None
+
     def log_message(self, fmt, *args):  # quiet: the request log is --log
         pass
+
+    def handle(self):
+        # A client that gives up between requests is no error of the server's.
+        try:
+            super().handle()
+        except (BrokenPipeError, ConnectionResetError):
+            pass
 
     # ---- routing -------------------------------------------------------------------
 
@@ -98,21 +130,34 @@ class Handler(BaseHTTPRequestHandler):
 
     def handle_request(self, send_body):
         path = self.route_path()
-        if self.server.log_file:
-            with self.server.log_lock, open(self.server.log_file, "a", encoding="utf-8") as f:
-                f.write(f"{self.command} {path}\n")
+        with self.server.log_lock:
+            self.number = self.server.counts.get(path, 0)
+            self.server.counts[path] = self.number + 1
+            if self.server.log_file:
+                with open(self.server.log_file, "a", encoding="utf-8") as f:
+                    f.write(self.log_line(path) + "\n")
         route = self.load_route(path)
+        if "times" in route and self.number >= int(route["times"]):
+            route = {k: v for k, v in route.items() if k not in ONCE_KEYS}
+        self.route = route
         try:
             self.answer(path, route, send_body)
         except (BrokenPipeError, ConnectionResetError):
             self.close_connection = True
+
+    def log_line(self, path):
+        line = f"{self.command} {path}"
+        for header, name in (("Range", "range"), ("If-Range", "if-range")):
+            if self.headers.get(header) is not None:
+                line += f" {name}={self.headers[header]}"
+        return line
 
     def answer(self, path, route, send_body):
         if route.get("fault") == "hold":
             self.hold(route.get("release", ""))
             route = {k: v for k, v in route.items() if k not in ("fault", "release")}
         if "status" in route:
-            return self.send_status(int(route["status"]), send_body)
+            return self.send_status(int(route["status"]), send_body, route.get("retry_after"))
         if "location" in route:
             return self.send_redirect(route["location"], send_body)
         if route.get("echo"):
@@ -126,13 +171,17 @@ class Handler(BaseHTTPRequestHandler):
         if body is None:
             return self.send_status(404, send_body)
         ctype = route.get("type") or mimetypes.guess_type(path)[0] or "application/octet-stream"
+        if fault == "slowheaders":
+            return self.send_slow_headers(body, ctype, route, send_body)
         return self.send_body(body, ctype, route, send_body)
 
     # ---- plain answers -------------------------------------------------------------
 
-    def send_status(self, code, send_body):
+    def send_status(self, code, send_body, retry_after=None):
         body = f"status {code}\n".encode()
         self.send_response(code)
+        if retry_after is not None:
+            self.send_header("Retry-After", str(retry_after))
         self.send_header("Content-Type", "text/plain")
         self.send_header("Content-Length", str(len(body)))
         self.end_headers()
@@ -174,7 +223,21 @@ class Handler(BaseHTTPRequestHandler):
         return value if kind == "generated" else os.path.getsize(value)
 
     def write_body(self, body, start, count):
-        """Sends count bytes of body from offset start."""
+        """Sends count bytes of body from offset start, paced by the route's rate."""
+        rate = float(self.route.get("rate", 0)) if self.route else 0
+        if rate <= 0:
+            return self.write_span(body, start, count)
+        began = time.monotonic()
+        sent = 0
+        while sent < count:
+            n = min(CHUNK, count - sent)
+            self.write_span(body, start + sent, n)
+            sent += n
+            ahead = began + sent / rate - time.monotonic()
+            if ahead > 0:
+                time.sleep(ahead)
+
+    def write_span(self, body, start, count):
         kind, value = body
         if count <= 0:
             return
@@ -201,15 +264,64 @@ class Handler(BaseHTTPRequestHandler):
             return cache[start:start + count]
         return pattern_bytes(count, offset)
 
+    def validators(self, body, route):
+        """(etag, last_modified) of the body as this request sees it; None where absent."""
+        if route.get("validators") is False:
+            return None, None
+        kind, value = body
+        if kind == "file":
+            stat = os.stat(value)
+            etag = f'"{stat.st_size:x}-{stat.st_mtime_ns:x}"'
+            modified = email.utils.formatdate(stat.st_mtime, usegmt=True)
+        else:
+            etag, modified = f'"gen-{value:x}"', GENERATED_DATE
+        if route.get("etag") == "per-request":
+            etag = f'"r{self.number}"'
+        elif "etag" in route:
+            etag = route["etag"]
+        return etag, modified
+
+    def wanted_range(self, size, validators, route):
+        """(first, last) of a Range to honour, "unsatisfiable", or None for the whole body."""
+        wanted = self.headers.get("Range")
+        if not wanted or route.get("ranges") is False or not wanted.startswith("bytes="):
+            return None
+        if_range = self.headers.get("If-Range")
+        if if_range is not None and if_range not in validators:
+            return None
+        first, _, last = wanted[len("bytes="):].partition("-")
+        if not first.isdigit() or (last and not last.isdigit()):
+            return None
+        first = int(first)
+        last = min(int(last), size - 1) if last else size - 1
+        if first >= size:
+            return "unsatisfiable"
+        return max(0, first - int(route.get("range_shift", 0))), last
+
     def send_body(self, body, ctype, route, send_body):
         size = self.body_size(body)
         fault = route.get("fault")
-        announced = size
+        etag, modified = self.validators(body, route)
+        span = self.wanted_range(size, (etag, modified), route)
+        if span == "unsatisfiable":
+            self.send_response(416)
+            self.send_header("Content-Range", f"bytes */{size}")
+            self.send_header("Content-Length", "0")
+            self.end_headers()
+            return
+        start, count = (span[0], span[1] - span[0] + 1) if span else (0, size)
+        announced = count
         if fault == "short":
-            announced = size + int(route.get("extra", 1000))
+            announced = count + int(route.get("extra", 1000))
         elif fault == "long":
-            announced = int(route.get("length", size // 2))
-        self.send_response(200)
+            announced = int(route.get("length", count // 2))
+        self.send_response(206 if span else 200)
+        if span:
+            self.send_header("Content-Range", f"bytes {start}-{start + count - 1}/{size}")
+        if etag:
+            self.send_header("ETag", etag)
+        if modified:
+            self.send_header("Last-Modified", modified)
         self.send_header("Content-Type", ctype)
         if fault == "nolength":
             self.send_header("Connection", "close")
@@ -223,18 +335,25 @@ class Handler(BaseHTTPRequestHandler):
         if not send_body:
             return
         if fault == "reset":
-            self.write_body(body, 0, min(size, int(route.get("after", size // 2))))
+            self.write_body(body, start, self.cut_point(route, count, count // 2))
             self.reset_connection()
         elif fault == "stall":
-            self.write_body(body, 0, min(size, int(route.get("after", 0))))
+            self.write_body(body, start, self.cut_point(route, count, 0))
             self.wfile.flush()
             self.stall()
         elif fault == "trickle":
-            self.trickle(body, size, int(route.get("chunk", 100)),
+            self.trickle(body, start, count, int(route.get("chunk", 100)),
                          float(route.get("interval", 0.2)))
         else:
-            self.write_body(body, 0, size)
+            self.write_body(body, start, count)
         self.wfile.flush()
+
+    @staticmethod
+    def cut_point(route, count, default):
+        """How many of count body bytes go out before a reset or stall."""
+        if "at" in route:
+            return min(count, int(count * float(route["at"])))
+        return min(count, int(route.get("after", default)))
 
     # ---- faults --------------------------------------------------------------------
 
@@ -261,14 +380,28 @@ class Handler(BaseHTTPRequestHandler):
             pass
         self.close_connection = True
 
-    def trickle(self, body, size, chunk, interval):
+    def trickle(self, body, start, count, chunk, interval):
         sent = 0
-        while sent < size:
-            n = min(chunk, size - sent)
-            self.write_body(body, sent, n)
+        while sent < count:
+            n = min(chunk, count - sent)
+            self.write_body(body, start + sent, n)
             self.wfile.flush()
             sent += n
             time.sleep(interval)
+
+    def send_slow_headers(self, body, ctype, route, send_body):
+        """A status line, then header lines one by one, slowly, then the whole body."""
+        self.close_connection = True
+        self.wfile.write(b"HTTP/1.1 200 OK\r\nConnection: close\r\n")
+        for i in range(int(route.get("lines", 1000))):
+            self.wfile.write(f"X-Slow-{i}: {i}\r\n".encode())
+            self.wfile.flush()
+            time.sleep(float(route.get("interval", 1)))
+        size = self.body_size(body)
+        self.wfile.write(f"Content-Type: {ctype}\r\nContent-Length: {size}\r\n\r\n".encode())
+        if send_body:
+            self.write_body(body, 0, size)
+        self.wfile.flush()
 
     def send_endless(self, route, send_body):
         self.send_response(200)
@@ -318,6 +451,7 @@ def main():
     server.routes_file = args.routes
     server.log_file = args.log
     server.log_lock = threading.Lock()
+    server.counts = {}
     server.pattern_cache = None
 
     # The deadline holds even when the parent forgets the server or dies.
