@@ -9,6 +9,10 @@ packages=(
   clang libclang-rt-14-dev
   bubblewrap python3 openssl curl xvfb xauth time
   dpkg-dev
+  # The windows: their fonts (CJK rows render as empty boxes without them), their icons,
+  # and the accessibility bus the window tests read them through.
+  fonts-noto-cjk fonts-dejavu-core adwaita-icon-theme
+  at-spi2-core python3-pyatspi dbus-daemon
 )
 missing=()
 for p in "${packages[@]}"; do

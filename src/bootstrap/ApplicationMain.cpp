@@ -29,7 +29,8 @@ int applicationMain(int argc, char** argv) {
   bootstrapper.setDownloader(downloader);
   presenter->bindProgress({&bootstrapper.localizedWindowTitle(), &downloader->localizedPleaseWait(),
                            &downloader->localizedCancel(), &downloader->currentProgressPercent(),
-                           [d = downloader.get()] { d->stopDownLoad(); }});
+                           [d = downloader.get()] { d->stopDownLoad(); },
+                           &downloader->transferAmounts()});
 
   // From here on SIGINT, SIGTERM and SIGHUP end the run through the Bootstrapper, at any
   // point: the temporary files go and the end is logged. Ctrl-C is the Cancel button

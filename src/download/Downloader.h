@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "download/RateMeter.h"
 #include "platform/NotificationCenter.h"
 #include "platform/Observable.h"
 #include "platform/UrlDownload.h"
@@ -74,6 +75,8 @@ class Downloader : private platform::UrlDownloadDelegate {
   platform::Observable<double>& currentProgressPercent() { return currentProgressPercent_; }
   platform::Observable<std::string>& localizedPleaseWait() { return localizedPleaseWait_; }
   platform::Observable<std::string>& localizedCancel() { return localizedCancel_; }
+  /// Bytes, announced length and rate of the current URL, for the progress window.
+  platform::Observable<ui::TransferAmounts>& transferAmounts() { return transferAmounts_; }
 
  private:
   // UrlDownloadDelegate
@@ -122,6 +125,8 @@ class Downloader : private platform::UrlDownloadDelegate {
   std::string notificationName_;
   platform::Observable<std::string> localizedPleaseWait_;
   platform::Observable<std::string> localizedCancel_;
+  platform::Observable<ui::TransferAmounts> transferAmounts_;
+  RateMeter rate_;
 };
 
 }  // namespace download

@@ -224,6 +224,22 @@ TEST_F(DownloaderTest, PercentFollowsTheAnnouncedLengthAfterTheFirst16384Bytes) 
   EXPECT_EQ(maxPercent(), 0.0);
 }
 
+TEST_F(DownloaderTest, TransferAmountsCountEachUrlWithItsLengthAndEndAtZero) {
+  std::vector<ui::TransferAmounts> seen;
+  downloader_.transferAmounts().subscribe([&](const ui::TransferAmounts& t) { seen.push_back(t); });
+  runAll({"/installer.pkg", "/nolength"});
+  auto reached = [&](std::int64_t received, std::int64_t expected) {
+    return std::any_of(seen.begin(), seen.end(), [&](const ui::TransferAmounts& t) {
+      return t.received == received && t.expected == expected;
+    });
+  };
+  EXPECT_TRUE(reached(10000, 10000));
+  EXPECT_TRUE(reached(70000, 0)) << "an unknown length stays unknown, not -1";
+  EXPECT_FALSE(reached(80000, 0)) << "the second URL counts from zero";
+  ASSERT_FALSE(seen.empty());
+  EXPECT_EQ(seen.back(), ui::TransferAmounts{});
+}
+
 TEST_F(DownloaderTest, OnlyTheTwoGzipTypesAreStoredDecoded) {
   const std::string body(100000, 'q');
   std::string packed;

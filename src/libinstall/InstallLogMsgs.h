@@ -1,7 +1,8 @@
 #pragma once
 // One function per install event: each fixes its text and severity, so callers never
 // pass a format. String arguments are NUL-terminated UTF-8 and are never used as formats;
-// a null one is written as "(null)".
+// a null one is written as "(null)", any other as loggableValue (LogValue.h) gives it:
+// control characters escaped, and cut with a marker past 4 KiB.
 
 namespace install {
 

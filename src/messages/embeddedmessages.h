@@ -63,18 +63,18 @@ inline constexpr const char32_t* kEnglish[kMessageCount] = {
 inline constexpr const char32_t* kGerman[kMessageCount] = {
     U"Diese Anwendung benötigt eine Version von Halvex Orvel, die nicht gefunden werden kann.\n"
     U"Bitte laden Sie die neueste Version der Laufzeitumgebung von\n"
-    NAIB_RUNTIME_DOWNLOAD_PAGE("de/") U" herunter\noder wenden Sie sich an den Autor der "
+    NAIB_RUNTIME_DOWNLOAD_PAGE("de/") U" herunter\noder wenden Sie sich an den Entwickler der "
     U"Anwendung, um eine aktualisierte Version zu erhalten.",
     U"Bei der Installation dieser Anwendung ist ein Fehler aufgetreten.\n"
-    U"Bitte installieren Sie die neueste Version von Halvex Orvel von\n"
+    U"Bitte installieren Sie die neueste Halvex-Orvel-Version von\n"
     NAIB_RUNTIME_DOWNLOAD_PAGE("de/") U" und versuchen Sie es dann erneut.",
     U"OK",
     U"Abbrechen",
     U"Bitte warten.",
-    U"Halvex Orvel kann nicht geladen werden. Stellen Sie sicher, dass Sie mit dem Netzwerk "
-    U"verbunden sind, und versuchen Sie es erneut.",
-    U"Die geladene Version von Halvex Orvel konnte nicht überprüft werden.\n"
-    U"Bitte installieren Sie die neueste Version von Halvex Orvel von\n"
+    U"Halvex Orvel kann nicht heruntergeladen werden. Stellen Sie sicher, dass Sie mit dem "
+    U"Netzwerk verbunden sind, und versuchen Sie es erneut.",
+    U"Die heruntergeladene Version von Halvex Orvel konnte nicht überprüft werden.\n"
+    U"Bitte installieren Sie die neueste Halvex-Orvel-Version von\n"
     NAIB_RUNTIME_DOWNLOAD_PAGE("de/") U"\nund wiederholen Sie dann die Installation dieser "
     U"Anwendung.",
     U"Download wird überprüft...",
@@ -83,12 +83,12 @@ inline constexpr const char32_t* kGerman[kMessageCount] = {
     U"'>Systemanforderungen</a> von Halvex Orvel und aktualisieren Sie Ihr System entsprechend.",
     U"Installation von ",
     U"Diese Anwendung benötigt ein Update von Halvex Orvel, aber Ihr Administrator erlaubt "
-    U"nicht, dieses Update auf Ihr System zu laden. Bitte wenden Sie sich an Ihren "
+    U"nicht, dieses Update auf Ihr System herunterzuladen. Bitte wenden Sie sich an Ihren "
     U"Administrator.",
 };
 
 inline constexpr const char32_t* kSpanish[kMessageCount] = {
-    U"Esta aplicación requiere una versión de Halvex Orvel que no se encuentra.\n"
+    U"Esta aplicación requiere una versión de Halvex Orvel que no se ha encontrado.\n"
     U"Descargue la versión más reciente del entorno de ejecución desde\n"
     NAIB_RUNTIME_DOWNLOAD_PAGE("es/") U",\no póngase en contacto con el autor de la aplicación "
     U"para obtener una versión actualizada.",
@@ -115,9 +115,9 @@ inline constexpr const char32_t* kSpanish[kMessageCount] = {
 
 inline constexpr const char32_t* kFrench[kMessageCount] = {
     U"Cette application nécessite une version de Halvex Orvel qui est introuvable.\n"
-    U"Veuillez télécharger la dernière version du moteur d’exécution à l’adresse\n"
-    NAIB_RUNTIME_DOWNLOAD_PAGE("fr/") U",\nou contacter l’auteur de l’application pour obtenir "
-    U"une version à jour.",
+    U"Veuillez télécharger la dernière version de l’environnement d’exécution à l’adresse\n"
+    NAIB_RUNTIME_DOWNLOAD_PAGE("fr/") U",\nou contacter le développeur de l’application pour "
+    U"obtenir une version à jour.",
     U"Une erreur s’est produite lors de l’installation de cette application.\n"
     U"Veuillez installer la dernière version de Halvex Orvel à partir de\n"
     NAIB_RUNTIME_DOWNLOAD_PAGE("fr/") U", puis réessayer.",
@@ -152,7 +152,7 @@ inline constexpr const char32_t* kItalian[kMessageCount] = {
     U"Annulla",
     U"Attendete.",
     U"Impossibile scaricare Halvex Orvel. Verificate di essere connessi alla rete e riprovate.",
-    U"Impossibile convalidare la versione scaricata di Halvex Orvel.\n"
+    U"Impossibile verificare la versione scaricata di Halvex Orvel.\n"
     U"Installate la versione più recente di Halvex Orvel da\n"
     NAIB_RUNTIME_DOWNLOAD_PAGE("it/") U",\nquindi riprovate a installare questa applicazione.",
     U"Verifica del download...",
@@ -168,7 +168,7 @@ inline constexpr const char32_t* kJapanese[kMessageCount] = {
     U"このアプリケーションに必要なバージョンの Halvex Orvel が見つかりません。\n"
     U"最新バージョンのランタイムを次の場所からダウンロードしてください：\n"
     NAIB_RUNTIME_DOWNLOAD_PAGE("jp/")
-    U"\nまたは、アプリケーションの作成者に更新版についてお問い合わせください。",
+    U"\nまたは、アプリケーションの開発元に更新版についてお問い合わせください。",
     U"このアプリケーションのインストール中に問題が発生しました。\n"
     U"最新バージョンの Halvex Orvel を次の場所からインストールしてください：\n"
     NAIB_RUNTIME_DOWNLOAD_PAGE("jp/") U"\nその後、もう一度お試しください。",
@@ -217,7 +217,7 @@ inline constexpr const char32_t* kKorean[kMessageCount] = {
 
 inline constexpr const char32_t* kPortuguese[kMessageCount] = {
     U"Este aplicativo requer uma versão do Halvex Orvel que não foi encontrada.\n"
-    U"Baixe a versão mais recente do runtime em\n"
+    U"Baixe a versão mais recente do ambiente de execução em\n"
     NAIB_RUNTIME_DOWNLOAD_PAGE("br/") U",\nou entre em contato com o autor do aplicativo para "
     U"obter uma versão atualizada.",
     U"Ocorreu um erro ao instalar este aplicativo.\n"
@@ -234,7 +234,7 @@ inline constexpr const char32_t* kPortuguese[kMessageCount] = {
     U"Verificando o download...",
     U"Este aplicativo requer uma atualização do Halvex Orvel que não está disponível para o seu "
     U"sistema. Consulte os <a href='" NAIB_SYSTEM_REQUIREMENTS_PAGE("br/")
-    U"'>requisitos do sistema</a> do Halvex Orvel e atualize o seu sistema adequadamente.",
+    U"'>requisitos do sistema</a> do Halvex Orvel e atualize o seu sistema conforme necessário.",
     U"Instalando  ",
     U"Este aplicativo requer uma atualização do Halvex Orvel, mas o administrador não permite "
     U"o download dessa atualização no seu sistema. Entre em contato com o administrador.",
@@ -242,8 +242,8 @@ inline constexpr const char32_t* kPortuguese[kMessageCount] = {
 
 inline constexpr const char32_t* kRussian[kMessageCount] = {
     U"Для этого приложения требуется версия Halvex Orvel, которую не удалось найти.\n"
-    U"Загрузите последнюю версию среды выполнения с сайта\n"
-    NAIB_RUNTIME_DOWNLOAD_PAGE("ru/") U",\nили обратитесь к автору приложения за обновлённой "
+    U"Скачайте последнюю версию среды выполнения с сайта\n"
+    NAIB_RUNTIME_DOWNLOAD_PAGE("ru/") U"\nили обратитесь к автору приложения за обновлённой "
     U"версией.",
     U"При установке этого приложения произошла ошибка.\n"
     U"Установите последнюю версию Halvex Orvel с сайта\n"
@@ -251,7 +251,7 @@ inline constexpr const char32_t* kRussian[kMessageCount] = {
     U"OK",
     U"Отмена",
     U"Подождите...",
-    U"Не удалось загрузить Halvex Orvel. Убедитесь, что компьютер подключён к сети, и повторите "
+    U"Не удалось скачать Halvex Orvel. Убедитесь, что компьютер подключён к сети, и повторите "
     U"попытку.",
     U"Не удалось проверить загруженную версию Halvex Orvel.\n"
     U"Установите последнюю версию Halvex Orvel с сайта\n"
@@ -262,12 +262,12 @@ inline constexpr const char32_t* kRussian[kMessageCount] = {
     U"'>системными требованиями</a> Halvex Orvel и обновите систему соответствующим образом.",
     U"Установка...",
     U"Для этого приложения требуется обновление Halvex Orvel, но администратор не разрешает "
-    U"загружать это обновление в вашей системе. Обратитесь к администратору.",
+    U"скачивать это обновление на этот компьютер. Обратитесь к администратору.",
 };
 
 inline constexpr const char32_t* kChineseSimplified[kMessageCount] = {
     U"找不到此应用程序所需的 Halvex Orvel 版本。\n"
-    U"请从以下网址下载最新版本的运行时：\n"
+    U"请从以下网址下载最新版本的运行时环境：\n"
     NAIB_RUNTIME_DOWNLOAD_PAGE("cn/") U"\n或与应用程序作者联系以获取更新的版本。",
     U"安装此应用程序时出现问题。\n"
     U"请从以下网址安装最新版本的 Halvex Orvel：\n"
@@ -312,20 +312,20 @@ inline constexpr const char32_t* kChineseTraditional[kMessageCount] = {
 };
 
 inline constexpr const char32_t* kCzech[kMessageCount] = {
-    U"Tato aplikace vyžaduje verzi Halvex Orvel, kterou nelze najít.\n"
+    U"Tato aplikace vyžaduje verzi prostředí Halvex Orvel, kterou nelze najít.\n"
     U"Stáhněte si nejnovější verzi běhového prostředí z adresy\n"
-    NAIB_RUNTIME_DOWNLOAD_PAGE("cz/") U",\nnebo požádejte autora aplikace o aktualizovanou "
+    NAIB_RUNTIME_DOWNLOAD_PAGE("cz/") U"\nnebo požádejte autora aplikace o aktualizovanou "
     U"verzi.",
     U"Při instalaci této aplikace došlo k chybě.\n"
-    U"Nainstalujte nejnovější verzi Halvex Orvel z adresy\n"
+    U"Nainstalujte nejnovější verzi prostředí Halvex Orvel z adresy\n"
     NAIB_RUNTIME_DOWNLOAD_PAGE("cz/") U" a zkuste to znovu.",
     U"OK",
     U"Zrušit",
     U"Počkejte prosím.",
     U"Halvex Orvel nelze stáhnout. Ujistěte se, že jste připojeni k síti, a zkuste to znovu.",
-    U"Staženou verzi Halvex Orvel nelze ověřit.\n"
-    U"Nainstalujte nejnovější verzi Halvex Orvel z adresy\n"
-    NAIB_RUNTIME_DOWNLOAD_PAGE("cz/") U",\na poté zkuste tuto aplikaci nainstalovat znovu.",
+    U"Staženou verzi prostředí Halvex Orvel nelze ověřit.\n"
+    U"Nainstalujte nejnovější verzi prostředí Halvex Orvel z adresy\n"
+    NAIB_RUNTIME_DOWNLOAD_PAGE("cz/") U"\na poté zkuste tuto aplikaci nainstalovat znovu.",
     U"Ověřování stažení...",
     U"Tato aplikace vyžaduje aktualizaci Halvex Orvel, která pro váš systém není k dispozici. "
     U"Prostudujte si <a href='" NAIB_SYSTEM_REQUIREMENTS_PAGE("cz/")
@@ -337,11 +337,11 @@ inline constexpr const char32_t* kCzech[kMessageCount] = {
 
 inline constexpr const char32_t* kDutch[kMessageCount] = {
     U"Voor dit programma is een versie van Halvex Orvel vereist die niet kan worden gevonden.\n"
-    U"Download de nieuwste versie van de runtime van\n"
-    NAIB_RUNTIME_DOWNLOAD_PAGE("nl/") U",\nof neem contact op met de maker van het programma "
-    U"voor een bijgewerkte versie.",
+    U"Download de nieuwste versie van de runtime via\n"
+    NAIB_RUNTIME_DOWNLOAD_PAGE("nl/") U",\nof neem contact op met de ontwikkelaar van het "
+    U"programma voor een bijgewerkte versie.",
     U"Er is iets misgegaan bij het installeren van dit programma.\n"
-    U"Installeer de nieuwste versie van Halvex Orvel van\n"
+    U"Installeer de nieuwste versie van Halvex Orvel via\n"
     NAIB_RUNTIME_DOWNLOAD_PAGE("nl/") U" en probeer het opnieuw.",
     U"OK",
     U"Annuleren",
@@ -349,13 +349,13 @@ inline constexpr const char32_t* kDutch[kMessageCount] = {
     U"Kan Halvex Orvel niet downloaden. Controleer of u met het netwerk bent verbonden en "
     U"probeer het opnieuw.",
     U"Kan de gedownloade versie van Halvex Orvel niet valideren.\n"
-    U"Installeer de nieuwste versie van Halvex Orvel van\n"
+    U"Installeer de nieuwste versie van Halvex Orvel via\n"
     NAIB_RUNTIME_DOWNLOAD_PAGE("nl/")
     U",\nen probeer dit programma daarna opnieuw te installeren.",
     U"Download controleren...",
     U"Voor dit programma is een update van Halvex Orvel vereist die niet beschikbaar is voor uw "
     U"systeem. Bekijk de <a href='" NAIB_SYSTEM_REQUIREMENTS_PAGE("nl/")
-    U"'>systeemvereisten</a> voor Halvex Orvel en werk uw systeem dienovereenkomstig bij.",
+    U"'>systeemvereisten</a> voor Halvex Orvel en werk uw systeem zo nodig bij.",
     U"Installeren\u2026",
     U"Voor dit programma is een update van Halvex Orvel vereist, maar uw beheerder staat het "
     U"downloaden van die update op uw systeem niet toe. Neem contact op met uw beheerder.",
@@ -387,9 +387,9 @@ inline constexpr const char32_t* kPolish[kMessageCount] = {
 };
 
 inline constexpr const char32_t* kSwedish[kMessageCount] = {
-    U"Det här programmet kräver en version av Halvex Orvel som inte kan hittas.\n"
+    U"Det här programmet kräver en version av Halvex Orvel som inte hittades.\n"
     U"Hämta den senaste versionen av körmiljön från\n"
-    NAIB_RUNTIME_DOWNLOAD_PAGE("se/") U",\neller kontakta programmets utvecklare för att få en "
+    NAIB_RUNTIME_DOWNLOAD_PAGE("se/") U"\neller kontakta programmets utvecklare för att få en "
     U"uppdaterad version.",
     U"Något gick fel när programmet skulle installeras.\n"
     U"Installera den senaste versionen av Halvex Orvel från\n"
@@ -415,7 +415,7 @@ inline constexpr const char32_t* kTurkish[kMessageCount] = {
     U"Bu uygulama, bulunamayan bir Halvex Orvel sürümü gerektiriyor.\n"
     U"Çalışma zamanının en son sürümünü şu adresten indirin:\n"
     NAIB_RUNTIME_DOWNLOAD_PAGE("tr/")
-    U"\nveya güncellenmiş bir sürüm için uygulamanın yazarına başvurun.",
+    U"\nveya güncellenmiş bir sürüm için uygulamanın geliştiricisine başvurun.",
     U"Bu uygulama yüklenirken bir sorun oluştu.\n"
     U"Halvex Orvel’in en son sürümünü şu adresten yükleyin:\n"
     NAIB_RUNTIME_DOWNLOAD_PAGE("tr/") U"\nve ardından yeniden deneyin.",
@@ -434,6 +434,20 @@ inline constexpr const char32_t* kTurkish[kMessageCount] = {
     U"Bu uygulama bir Halvex Orvel güncellemesi gerektiriyor, ancak yöneticiniz bu güncellemenin "
     U"sisteminize indirilmesine izin vermiyor. Lütfen yöneticinize başvurun.",
 };
+
+#define NAIB_PAGES_OF(region) NAIB_RUNTIME_DOWNLOAD_PAGE(region), NAIB_SYSTEM_REQUIREMENTS_PAGE(region)
+
+/// Every web address the texts name: the runtime download page and the system-requirements
+/// page of each language's site folder. Windows make exactly these clickable where a text
+/// names one as plain text.
+inline constexpr const char32_t* kCatalogueAddresses[] = {
+    NAIB_PAGES_OF(""),    NAIB_PAGES_OF("de/"), NAIB_PAGES_OF("es/"), NAIB_PAGES_OF("fr/"),
+    NAIB_PAGES_OF("it/"), NAIB_PAGES_OF("jp/"), NAIB_PAGES_OF("kr/"), NAIB_PAGES_OF("br/"),
+    NAIB_PAGES_OF("ru/"), NAIB_PAGES_OF("cn/"), NAIB_PAGES_OF("tw/"), NAIB_PAGES_OF("cz/"),
+    NAIB_PAGES_OF("nl/"), NAIB_PAGES_OF("pl/"), NAIB_PAGES_OF("se/"), NAIB_PAGES_OF("tr/"),
+};
+
+#undef NAIB_PAGES_OF
 
 #define NAIB_ROW(locale, lcid, texts)                                                       \
   EmbeddedMessageRow {                                                                      \

@@ -11,6 +11,8 @@
 #include <optional>
 #include <utility>
 
+#include "platform/PropertyListDepth.h"
+
 namespace platform {
 
 namespace {
@@ -101,6 +103,8 @@ std::map<std::string, std::string> stringEntries(plist_t dict) {
 std::optional<std::map<std::string, std::string>> parsePropertyListStrings(
     const std::string& bytes) {
   if (bytes.empty() || bytes.size() > kMaxPropertyListBytes) return std::nullopt;
+  // The library recurses once per nesting level: a deep list must never reach it.
+  if (!propertyListWithinLimits(bytes)) return std::nullopt;
   plist_t raw = nullptr;
   plist_from_memory(bytes.data(), static_cast<std::uint32_t>(bytes.size()), &raw);
   PlistPtr root(raw);

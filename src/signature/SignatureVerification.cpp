@@ -84,6 +84,16 @@ std::vector<std::string> distributionPointUris(const CRL_DIST_POINTS* points) {
   return uris;
 }
 
+// Each verification starts from an empty chain and no recorded error, so that what the
+// revocation pass reads and what a rejection reports belong to this verification, and the
+// certificates of earlier ones are not kept for the life of the process.
+void resetChainState() {
+  if (gCertChain == nullptr) gCertChain = sk_X509_new_null();
+  while (sk_X509_num(gCertChain) > 0) X509_free(sk_X509_pop(gCertChain));
+  gCallbackErrorNumber = 0;
+  gCallbackError.reset();
+}
+
 // The verification asks its source for 4 KiB at a time; read straight from the file that
 // is one system call per 4 KiB, which costs more than the digest. A buffer of this size in
 // front of the file makes it one call per block, and still fits the core's cache.
@@ -279,6 +289,7 @@ StorePtr SignatureVerification::makeStoreForPkcs7() {
 }
 
 bool SignatureVerification::verifyDetachedSignature(PKCS7* p7) {
+  resetChainState();
   StorePtr store = makeStoreForPkcs7();
   if (!store) {
     setErrorString("Failed to create store pkcs7 signature");

@@ -50,12 +50,13 @@ using PathList = std::shared_ptr<std::vector<std::string>>;
 /// the process-wide chain and each error in the process-wide last error; returns ok.
 int verifyCallback(int ok, X509_STORE_CTX* ctx);
 
-/// The certificates that chain verifications of this process accepted, in the order the
-/// callback saw them (root first). Never null after start-up unless a list could not be made.
+/// The certificates that the chain checks of the current verification accepted, in the
+/// order the callback saw them (root first); emptied when a verification's first pass
+/// begins. Never null after start-up unless a list could not be made.
 STACK_OF(X509) * certChain();
-/// The last chain error code any verification of the process met; 0 before the first.
+/// The last chain error code of the current verification; 0 when it has met none.
 int callbackErrorNumber();
-/// The library's text for callbackErrorNumber(); none before the first chain error.
+/// The library's text for callbackErrorNumber(); none when the verification has met none.
 const std::optional<std::string>& callbackError();
 
 class SignatureVerification {
@@ -130,7 +131,8 @@ class SignatureVerification {
   static X509StackPtr getTrustedCerts();
   /// The embedded root, parsed; null when it does not parse.
   static X509Ptr getHalvexRoot();
-  /// Verifies p7 over dataPath, streamed from the file, with the chain to the root.
+  /// Verifies p7 over dataPath, streamed from the file, with the chain to the root. Starts
+  /// a new verification: certChain() and the last chain error are reset first.
   bool verifyDetachedSignature(PKCS7* p7);
 
   // ---- Revocation pass --------------------------------------------------------------

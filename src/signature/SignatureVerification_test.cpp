@@ -286,6 +286,19 @@ TEST_F(SignatureVerificationTest, ChangedDataInAFreshProcessHasTheBareMessage) {
       testing::ExitedWithCode(0), "error=\\[Error verifying code signature. \\]");
 }
 
+// Every verification starts afresh: an earlier chain error is not reported for a later
+// signature that only fails to match its data, and captured chains never pile up.
+TEST_F(SignatureVerificationTest, EachVerificationHasItsOwnChainAndError) {
+  EXPECT_FALSE(run(pki("data.bin"), pki("sig-foreign.der")).valid);
+  EXPECT_FALSE(run(pki("data-tampered.bin"), pki("sig-good.der")).valid);
+  EXPECT_EQ(lastError_, "Error verifying code signature. ");
+  EXPECT_EQ(callbackErrorNumber(), 0);
+  EXPECT_TRUE(run(pki("data.bin"), pki("sig-good.der")).valid);
+  EXPECT_TRUE(run(pki("data.bin"), pki("sig-nodp.der")).valid);
+  ASSERT_EQ(sk_X509_num(certChain()), 2);
+  EXPECT_EQ(subjectCn(sk_X509_value(certChain(), 1)), "Halvex Orvel");
+}
+
 TEST_F(SignatureVerificationTest, ExtensionsAreReadDecoded) {
   X509Ptr good = loadCert("signer-good.pem");
   X509Ptr root = loadCert("root.pem");

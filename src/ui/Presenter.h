@@ -3,6 +3,7 @@
 // one-button alert and the error dialog. GTK and terminal presenters implement it; tests
 // use a recording fake. The core never includes a toolkit header.
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -20,6 +21,14 @@ struct TextRun {
   bool operator==(const TextRun&) const = default;
 };
 
+/// How far the current transfer has come, shown under the progress bar.
+struct TransferAmounts {
+  std::int64_t received = 0;  ///< bytes of the current URL so far
+  std::int64_t expected = 0;  ///< its announced length; 0 when not announced
+  double bytesPerSecond = 0;  ///< the recent rate; 0 until measured
+  bool operator==(const TransferAmounts&) const = default;
+};
+
 /// The values the progress window follows; owned by the model (Downloader, Bootstrapper),
 /// which outlives the window.
 struct ProgressBinding {
@@ -28,6 +37,7 @@ struct ProgressBinding {
   platform::Observable<std::string>* cancelText = nullptr;
   platform::Observable<double>* percent = nullptr;  ///< 0 to 100; drawn clamped
   std::function<void()> onCancel;                   ///< the Cancel button's action
+  platform::Observable<TransferAmounts>* transfer = nullptr;
 };
 
 class Presenter {

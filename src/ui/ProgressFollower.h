@@ -19,6 +19,7 @@ class ProgressFollower {
     follow(binding.pleaseWait, pleaseWaitToken_);
     follow(binding.cancelText, cancelTextToken_);
     follow(binding.percent, percentToken_);
+    follow(binding.transfer, transferToken_);
     binding_ = binding;
   }
   ~ProgressFollower() {
@@ -26,6 +27,7 @@ class ProgressFollower {
     drop(binding_.pleaseWait, pleaseWaitToken_);
     drop(binding_.cancelText, cancelTextToken_);
     drop(binding_.percent, percentToken_);
+    drop(binding_.transfer, transferToken_);
   }
   ProgressFollower(const ProgressFollower&) = delete;
   ProgressFollower& operator=(const ProgressFollower&) = delete;
@@ -43,7 +45,8 @@ class ProgressFollower {
 
   std::shared_ptr<std::function<void()>> changed_;
   ProgressBinding binding_;
-  unsigned titleToken_ = 0, pleaseWaitToken_ = 0, cancelTextToken_ = 0, percentToken_ = 0;
+  unsigned titleToken_ = 0, pleaseWaitToken_ = 0, cancelTextToken_ = 0, percentToken_ = 0,
+           transferToken_ = 0;
 };
 
 }  // namespace ui

@@ -6,7 +6,10 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <cstdlib>
+#include <string_view>
 
+#include "ui/DisplayText.h"
 #include "ui/TerminalText.h"
 
 namespace ui {
@@ -28,11 +31,23 @@ int terminalColumns(int fd) {
   return ioctl(fd, TIOCGWINSZ, &size) == 0 ? size.ws_col : 0;
 }
 
+bool takesEscapes(int fd) {
+  const char* term = std::getenv("TERM");
+  return isatty(fd) && term && *term && std::string_view(term) != "dumb";
+}
+
+// The address stands apart from the words around it the same way in every language, also
+// where the text itself puts no space after the link; punctuation still follows it closely.
 std::string renderRuns(const std::vector<TextRun>& runs) {
   std::string text;
+  bool afterLink = false;
   for (const TextRun& run : runs) {
+    const bool apart = run.text.empty() || run.text[0] == ' ' || run.text[0] == '\n' ||
+                       startsWithClosingPunctuation(run.text);
+    if (afterLink && !apart) text += ' ';
     text += run.text;
     if (run.link) text += " <" + *run.link + ">";
+    afterLink = run.link.has_value();
   }
   return text;
 }
@@ -40,22 +55,25 @@ std::string renderRuns(const std::vector<TextRun>& runs) {
 }  // namespace
 
 std::string progressLine(const std::string& title, double percent, const std::string& pleaseWait,
-                         int barWidth, int columns) {
+                         int barWidth, int columns, const std::string& detail) {
   const double p = clampPercent(percent);
   const int filled = static_cast<int>(p * barWidth / 100.0);
   const std::string bar = " [" + std::string(filled, '#') + std::string(barWidth - filled, '.') +
                           "] " + std::to_string(static_cast<int>(p)) + "%";
-  const std::string line = title + bar + (pleaseWait.empty() ? "" : " " + pleaseWait);
+  const std::string withDetail = title + bar + (detail.empty() ? "" : " " + detail);
+  const std::string line = withDetail + (pleaseWait.empty() ? "" : " " + pleaseWait);
   // A line that reaches the last column wraps on many terminals, and "\r" then redraws
   // only its second half.
   if (columns <= 0 || displayWidth(line) < columns) return line;
-  // Keep the bar: drop the please-wait text first, then shorten the title.
+  // Keep the bar: drop the please-wait text first, then the detail, then shorten the title.
+  if (displayWidth(withDetail) < columns) return withDetail;
   const int room = columns - 1 - displayWidth(bar);
   if (room < 0) return cutToWidth(bar.substr(1), columns - 1);
   return cutToWidth(title, room) + bar;
 }
 
-TerminalPresenter::TerminalPresenter(int outFd, int inFd) : outFd_(outFd), inFd_(inFd) {}
+TerminalPresenter::TerminalPresenter(int outFd, int inFd)
+    : outFd_(outFd), inFd_(inFd), inPlace_(takesEscapes(outFd)) {}
 
 TerminalPresenter::~TerminalPresenter() {
   closeProgress();
@@ -89,6 +107,8 @@ void TerminalPresenter::closeProgress() {
   follower_.reset();
   if (!drawnLine_.empty()) write(std::string("\r") + kClearToEndOfLine);
   drawnLine_.clear();
+  printedTenth_ = -1;
+  printedTexts_.clear();
 }
 
 void TerminalPresenter::setCancelEnabled(bool enabled) {
@@ -107,21 +127,39 @@ int TerminalPresenter::runErrorDialog(const std::string& title, const std::vecto
 }
 
 void TerminalPresenter::redraw(bool force) {
-  if (!showing_ || !isatty(outFd_)) return;
-  const std::string title = binding_.title ? binding_.title->get() : "";
+  if (!showing_) return;
+  const std::string title = displayTitle(binding_.title ? binding_.title->get() : "");
   const std::string pleaseWait = binding_.pleaseWait ? binding_.pleaseWait->get() : "";
-  const std::string line = progressLine(title, binding_.percent ? binding_.percent->get() : 0.0,
-                                        pleaseWait, kBarWidth, terminalColumns(outFd_));
-  if (line == drawnLine_) return;
-  // Only the percentage is throttled: a new text ("Verifying download...") may be the
-  // last change for a while and must not wait for the next one.
+  const double percent = binding_.percent ? binding_.percent->get() : 0.0;
+  const std::string detail =
+      binding_.transfer ? transferDetail(binding_.transfer->get(), formatSize) : "";
+  const std::string line =
+      progressLine(title, percent, pleaseWait, kBarWidth, terminalColumns(outFd_), detail);
   const std::string texts = title + '\n' + pleaseWait;
+  if (!inPlace_) {
+    printStep(line, texts, percent);
+    return;
+  }
+  if (line == drawnLine_) return;
+  // Only the percentage and the amounts are throttled: a new text ("Verifying
+  // download...") may be the last change for a while and must not wait for the next one.
   const auto now = std::chrono::steady_clock::now();
   if (!force && texts == drawnTexts_ && now - drawnAt_ < kRedrawInterval) return;
   write("\r" + line + kClearToEndOfLine);
   drawnLine_ = line;
   drawnTexts_ = texts;
   drawnAt_ = now;
+}
+
+// Without escape sequences a line cannot be redrawn, so a log or a dumb terminal gets one
+// line per tenth of the way, and one for each new text.
+void TerminalPresenter::printStep(const std::string& line, const std::string& texts,
+                                  double percent) {
+  const int tenth = static_cast<int>(clampPercent(percent) / 10);
+  if (tenth == printedTenth_ && texts == printedTexts_) return;
+  write(line + "\n");
+  printedTenth_ = tenth;
+  printedTexts_ = texts;
 }
 
 void TerminalPresenter::endProgressLine() {
@@ -135,21 +173,26 @@ void TerminalPresenter::endProgressLine() {
 void TerminalPresenter::printModal(const std::string& title, const std::string& message,
                                    const std::string& buttonLabel) {
   endProgressLine();
-  write(title + "\n\n" + message + "\n");
-  // Unattended runs (no terminal on standard input) must never wait for a person.
-  if (!isatty(inFd_)) return;
-  write("[" + buttonLabel + "] ");
+  const int columns = terminalColumns(outFd_);
+  write(wrapText(displayTitle(title), columns) + "\n\n" + wrapText(message, columns) + "\n");
+  // Unattended runs must never wait for a person, and neither may a run whose prompt
+  // would go into a file (2>log.txt) where nobody sees it.
+  if (!isatty(inFd_) || !isatty(outFd_)) return;
+  write("[" + buttonLabel + "] (Enter) ");
+  // Ctrl-C and Ctrl-D echo no line feed; the next output must not continue the prompt's
+  // line.
+  if (!waitForEnter()) write("\n");
+}
+
+bool TerminalPresenter::waitForEnter() const {
   char c = 0;
   while (true) {
     // Ctrl-C dismisses the message like Enter; the run goes on to its own exit code.
-    if (platform::waitForInput(inFd_) == platform::InputWait::Interrupted) {
-      write("\n");
-      break;
-    }
+    if (platform::waitForInput(inFd_) == platform::InputWait::Interrupted) return false;
     const ssize_t n = read(inFd_, &c, 1);
-    if (n == 1 && c != '\n') continue;
-    if (n < 0 && errno == EINTR) continue;
-    break;
+    if (n == 1 && c == '\n') return true;
+    if (n == 1 || (n < 0 && errno == EINTR)) continue;
+    return false;
   }
 }
 

@@ -8,10 +8,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <csignal>
 
 #include "platform/RunLoop.h"
+#include "platform/testing/ScopedEnvVar.h"
 
 namespace ui {
 namespace {
@@ -41,17 +43,24 @@ bool hasInput(int fd) {
   return poll(&p, 1, 0) == 1;
 }
 
-// A pseudo-terminal in raw mode, so what the presenter writes arrives unchanged.
+using platform::testing::ScopedEnvVar;
+
+// A pseudo-terminal, by default in raw mode so what the presenter writes arrives
+// unchanged; a canonical one reads lines as a person types them, Ctrl-D included.
 struct Terminal {
   Fd master, slave;
-  Terminal() {
+  explicit Terminal(bool raw = true, unsigned short columns = 0) {
     master.fd = posix_openpt(O_RDWR | O_NOCTTY);
     if (master.fd < 0 || grantpt(master.fd) != 0 || unlockpt(master.fd) != 0) return;
     slave.fd = open(ptsname(master.fd), O_RDWR | O_NOCTTY);
     termios t{};
     tcgetattr(slave.fd, &t);
-    cfmakeraw(&t);
+    if (raw) cfmakeraw(&t);
     tcsetattr(slave.fd, TCSANOW, &t);
+    winsize size{};
+    size.ws_col = columns;
+    size.ws_row = columns ? 24 : 0;
+    ioctl(slave.fd, TIOCSWINSZ, &size);
   }
 };
 
@@ -95,14 +104,17 @@ TEST(ProgressLineTest, NarrowTerminalsDropTheTextThenShortenTheTitle) {
   EXPECT_EQ(progressLine("Installing Sample", 50, "", 4, 8), "[##..] ");
 }
 
-TEST(TerminalPresenterTest, WithoutTerminalProgressIsSilentAndModalsNeverWait) {
+TEST(TerminalPresenterTest, WithoutTerminalProgressPrintsTenthsAndModalsNeverWait) {
   Pipe out, in;  // standard input is a pipe nobody writes to: a wait would hang the test
   Model model;
   TerminalPresenter presenter(out.write.fd, in.read.fd);
   presenter.bindProgress(model.binding());
   presenter.showProgress();
   model.percent.set(55);
-  EXPECT_EQ(drain(out.read.fd), "");
+  model.percent.set(59);
+  EXPECT_EQ(drain(out.read.fd),
+            "Installing Sample [..............................] 0% Please wait.\n"
+            "Installing Sample [################..............] 55% Please wait.\n");
 
   presenter.runAlert("Install Sample", "Unable to download.", "OK");
   EXPECT_EQ(drain(out.read.fd), "Install Sample\n\nUnable to download.\n");
@@ -116,7 +128,33 @@ TEST(TerminalPresenterTest, WithoutTerminalProgressIsSilentAndModalsNeverWait) {
   EXPECT_EQ(drain(out.read.fd), "");
 }
 
+TEST(TerminalPresenterTest, DumbTerminalGetsNoEscapesAndALineAtEachTenthOrNewText) {
+  ScopedEnvVar term("TERM", "dumb");
+  Terminal tty;
+  Pipe in;
+  Model model;
+  platform::Observable<TransferAmounts> transfer;
+  ProgressBinding binding = model.binding();
+  binding.transfer = &transfer;
+  TerminalPresenter presenter(tty.slave.fd, in.read.fd);
+  presenter.bindProgress(binding);
+  presenter.showProgress();
+  for (int p = 1; p <= 100; ++p) {
+    transfer.set({p * 1000, 100000, 0});
+    model.percent.set(p);
+  }
+  model.pleaseWait.set("Verifying download...");
+  presenter.closeProgress();
+  const std::string out = drain(tty.master.fd);
+  EXPECT_EQ(out.find('\x1b'), std::string::npos) << out;
+  EXPECT_EQ(out.find('\r'), std::string::npos) << out;
+  EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 12) << out;  // 0 % to 100 %, new text
+  EXPECT_NE(out.find("] 30% 30.0 kB / 100.0 kB Please wait.\n"), std::string::npos) << out;
+  EXPECT_NE(out.find("] 100% 100.0 kB / 100.0 kB Verifying download...\n"), std::string::npos);
+}
+
 TEST(TerminalPresenterTest, OnATerminalTheLineIsRedrawnInPlaceAndCleared) {
+  ScopedEnvVar term("TERM", "xterm");
   Terminal tty;
   ASSERT_GE(tty.slave.fd, 0);
   Pipe in;
@@ -143,6 +181,7 @@ TEST(TerminalPresenterTest, OnATerminalTheLineIsRedrawnInPlaceAndCleared) {
 }
 
 TEST(TerminalPresenterTest, TheLineFitsTheTerminalWidth) {
+  ScopedEnvVar term("TERM", "xterm");
   Terminal tty;
   ASSERT_GE(tty.slave.fd, 0);
   winsize size{};
@@ -159,6 +198,7 @@ TEST(TerminalPresenterTest, TheLineFitsTheTerminalWidth) {
 }
 
 TEST(TerminalPresenterTest, AlertOnATerminalWaitsForEnterAfterEndingTheProgressLine) {
+  ScopedEnvVar term("TERM", "xterm");
   Terminal out, in;
   ASSERT_GE(out.slave.fd, 0);
   ASSERT_GE(in.slave.fd, 0);
@@ -169,10 +209,44 @@ TEST(TerminalPresenterTest, AlertOnATerminalWaitsForEnterAfterEndingTheProgressL
   drain(out.master.fd);
   ASSERT_EQ(write(in.master.fd, "x\ny", 3), 3);
   presenter.runAlert("Title", "Message", "OK");
-  EXPECT_EQ(drain(out.master.fd), "\nTitle\n\nMessage\n[OK] ");
+  EXPECT_EQ(drain(out.master.fd), "\nTitle\n\nMessage\n[OK] (Enter) ");
   // The line up to Enter was read, nothing after it.
   EXPECT_EQ(drain(in.slave.fd), "y");
   EXPECT_FALSE(hasInput(in.slave.fd));
+}
+
+TEST(TerminalPresenterTest, OnlyTwoTerminalsWaitAndCtrlDEndsThePromptLine) {
+  // Standard error into a file (2>log.txt) with a person at the keyboard: no prompt, no
+  // wait, the typed line stays unread.
+  Terminal in(false);
+  Pipe errors;
+  ASSERT_EQ(write(in.master.fd, "typed\n", 6), 6);
+  TerminalPresenter(errors.write.fd, in.slave.fd).runAlert("Title", "Message", "OK");
+  EXPECT_EQ(drain(errors.read.fd), "Title\n\nMessage\n");
+  EXPECT_TRUE(hasInput(in.slave.fd));
+
+  // Both terminals: Ctrl-D ends the wait like Enter, on a line of its own.
+  Terminal out;
+  drain(in.slave.fd);
+  ASSERT_EQ(write(in.master.fd, "\x04", 1), 1);
+  TerminalPresenter(out.slave.fd, in.slave.fd).runAlert("Title", "Message", "OK");
+  EXPECT_EQ(drain(out.master.fd), "Title\n\nMessage\n[OK] (Enter) \n");
+}
+
+TEST(TerminalPresenterTest, MessagesWrapToTheTerminalAndLinksStandApart) {
+  Terminal out(true, 24);
+  Pipe in;
+  TerminalPresenter presenter(out.slave.fd, in.read.fd);
+  presenter.runAlert("Installeren\u2026Sample", "Please view the system requirements first.", "OK");
+  EXPECT_EQ(drain(out.master.fd),
+            "Installeren\u2026 Sample\n\nPlease view the system\nrequirements first.\n");
+  const std::vector<TextRun> runs = {{"Halvex Orvel の", std::nullopt},
+                                     {"システム要件", "https://h.example/r/"},
+                                     {"を確認し、システムを更新してください。", std::nullopt}};
+  presenter.runErrorDialog("Install Sample", runs, "OK");
+  EXPECT_EQ(drain(out.master.fd),
+            "Install Sample\n\nHalvex Orvel のシステム\n要件\n<https://h.example/r/>\n"
+            "を確認し、システムを更新\nしてください。\n");
 }
 
 // On a terminal only: a progress line nobody sees cannot be what a Ctrl-C answers.

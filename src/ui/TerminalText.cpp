@@ -1,38 +1,12 @@
 #include "ui/TerminalText.h"
 
-#include <cstdint>
+#include <charconv>
+#include <vector>
+
+#include "platform/CharacterWidth.h"
 
 namespace ui {
 namespace {
-
-struct Range {
-  char32_t first, last;
-};
-
-// The wide blocks of the scripts the catalogue holds (Hangul, CJK, kana, full-width forms)
-// and their neighbours; a narrower table than the full Unicode data, but never too small
-// for our own texts.
-constexpr Range kWide[] = {
-    {0x1100, 0x115F},   {0x2E80, 0x303E},   {0x3041, 0x33FF},   {0x3400, 0x4DBF},
-    {0x4E00, 0x9FFF},   {0xA000, 0xA4CF},   {0xAC00, 0xD7A3},   {0xF900, 0xFAFF},
-    {0xFE30, 0xFE4F},   {0xFF00, 0xFF60},   {0xFFE0, 0xFFE6},   {0x1F300, 0x1F64F},
-    {0x1F900, 0x1F9FF}, {0x20000, 0x2FFFD}, {0x30000, 0x3FFFD},
-};
-constexpr Range kCombining[] = {
-    {0x0300, 0x036F}, {0x1AB0, 0x1AFF}, {0x1DC0, 0x1DFF}, {0x20D0, 0x20FF}, {0xFE20, 0xFE2F},
-};
-
-bool within(char32_t c, const Range* begin, const Range* end) {
-  for (const Range* r = begin; r != end; ++r) {
-    if (c >= r->first && c <= r->last) return true;
-  }
-  return false;
-}
-
-int columnsOf(char32_t c) {
-  if (within(c, std::begin(kCombining), std::end(kCombining))) return 0;
-  return within(c, std::begin(kWide), std::end(kWide)) ? 2 : 1;
-}
 
 std::size_t sequenceLength(uint8_t lead) {
   if (lead < 0x80) return 1;
@@ -58,6 +32,97 @@ std::size_t decode(std::string_view text, std::size_t i, char32_t& c) {
   return length;
 }
 
+bool oneOf(char32_t c, std::u32string_view set) {
+  return set.find(c) != std::u32string_view::npos;
+}
+
+// Punctuation that must not start a line (it belongs to what precedes it) and punctuation
+// that must not end one.
+bool isClosing(char32_t c) {
+  return oneOf(c,
+               U",.;:!?)]}%\u2019\u201D\u3001\u3002\uFF0C\uFF0E\uFF1A\uFF1B\uFF1F\uFF01\uFF09"
+               U"\u300D\u300F\u3011\u3015\u3009\u300B\u3017\uFF3D\uFF5D\u30FC\u30FB\u3005"
+               U"\u3041\u3043\u3045\u3047\u3049\u3063\u3083\u3085\u3087\u30A1\u30A3\u30A5"
+               U"\u30A7\u30A9\u30C3\u30E3\u30E5\u30E7");
+}
+
+bool isOpening(char32_t c) {
+  return oneOf(c, U"([{\u2018\u201C\uFF08\u300C\u300E\u3010\u3014\u3008\u300A\u3016\uFF3B\uFF5B");
+}
+
+bool isHangul(char32_t c) {
+  return (c >= 0x1100 && c <= 0x11FF) || (c >= 0x3130 && c <= 0x318F) ||
+         (c >= 0xAC00 && c <= 0xD7AF);
+}
+
+// Chinese and Japanese break between characters; Korean, like the alphabets, between
+// words.
+bool breaksBetween(char32_t before, char32_t after) {
+  if (isClosing(after) || isOpening(before)) return false;
+  auto ideographic = [](char32_t c) { return platform::characterColumns(c) == 2 && !isHangul(c); };
+  return ideographic(before) || ideographic(after);
+}
+
+// A piece of a paragraph that stays on one line, and the spaces before it.
+struct Word {
+  std::size_t gapBegin, begin, end;
+};
+
+std::vector<Word> splitWords(std::string_view paragraph) {
+  std::vector<Word> words;
+  std::size_t gapBegin = 0;  // where the spaces before the next character began
+  char32_t previous = 0;
+  for (std::size_t i = 0; i < paragraph.size();) {
+    char32_t c = 0;
+    const std::size_t length = decode(paragraph, i, c);
+    if (c == ' ') {
+      if (gapBegin == std::string_view::npos) gapBegin = i;
+    } else {
+      const bool afterSpaces = gapBegin != std::string_view::npos && gapBegin < i;
+      // Spaces before closing punctuation do not part it from its word.
+      const bool startsWord = words.empty() || (afterSpaces && !isClosing(c)) ||
+                              (!afterSpaces && breaksBetween(previous, c));
+      if (startsWord) words.push_back({afterSpaces || words.empty() ? gapBegin : i, i, i});
+      words.back().end = i + length;
+      gapBegin = std::string_view::npos;
+    }
+    previous = c;
+    i += length;
+  }
+  return words;
+}
+
+std::string wrapParagraph(std::string_view paragraph, int columns) {
+  std::string out;
+  int width = 0;
+  const std::vector<Word> words = splitWords(paragraph);
+  for (std::size_t n = 0; n < words.size(); ++n) {
+    const std::string_view gap =
+        paragraph.substr(words[n].gapBegin, words[n].begin - words[n].gapBegin);
+    std::string_view rest = paragraph.substr(words[n].begin, words[n].end - words[n].begin);
+    const int gapWidth = static_cast<int>(gap.size());
+    if (n > 0 && width + gapWidth + displayWidth(rest) > columns) {
+      out += '\n';
+      width = 0;
+    } else {
+      // Spaces that open the paragraph are kept; those at a line break are dropped.
+      out += gap;
+      width += gapWidth;
+    }
+    while (width + displayWidth(rest) > columns) {
+      std::string piece = cutToWidth(rest, columns - width);
+      // A character wider than the whole line still has to go somewhere.
+      if (piece.empty() && width == 0) piece = cutToWidth(rest, 2);
+      out += piece + '\n';
+      rest.remove_prefix(piece.size());
+      width = 0;
+    }
+    out += rest;
+    width += displayWidth(rest);
+  }
+  return out;
+}
+
 }  // namespace
 
 int displayWidth(std::string_view text) {
@@ -65,7 +130,7 @@ int displayWidth(std::string_view text) {
   char32_t c = 0;
   for (std::size_t i = 0; i < text.size();) {
     i += decode(text, i, c);
-    width += columnsOf(c);
+    width += platform::characterColumns(c);
   }
   return width;
 }
@@ -76,11 +141,46 @@ std::string cutToWidth(std::string_view text, int columns) {
   char32_t c = 0;
   while (i < text.size()) {
     const std::size_t length = decode(text, i, c);
-    if (width + columnsOf(c) > columns) break;
-    width += columnsOf(c);
+    if (width + platform::characterColumns(c) > columns) break;
+    width += platform::characterColumns(c);
     i += length;
   }
   return std::string(text.substr(0, i));
+}
+
+bool startsWithClosingPunctuation(std::string_view text) {
+  if (text.empty()) return false;
+  char32_t c = 0;
+  decode(text, 0, c);
+  return isClosing(c);
+}
+
+std::string wrapText(std::string_view text, int columns) {
+  if (columns <= 0) return std::string(text);
+  std::string out;
+  while (true) {
+    const std::size_t end = text.find('\n');
+    out += wrapParagraph(text.substr(0, end), columns);
+    if (end == std::string_view::npos) return out;
+    out += '\n';
+    text.remove_prefix(end + 1);
+  }
+}
+
+std::string formatSize(std::uint64_t bytes) {
+  if (bytes < 1000) return std::to_string(bytes) + " B";
+  constexpr const char* kUnits[] = {"kB", "MB", "GB", "TB", "PB", "EB"};
+  double value = static_cast<double>(bytes) / 1000;
+  std::size_t unit = 0;
+  while (value >= 1000 && unit + 1 < std::size(kUnits)) {
+    value /= 1000;
+    ++unit;
+  }
+  // to_chars, not printf: the decimal point must not follow the C library's locale.
+  char number[32];
+  const auto end =
+      std::to_chars(number, number + sizeof number, value, std::chars_format::fixed, 1);
+  return std::string(number, end.ptr) + " " + kUnits[unit];
 }
 
 }  // namespace ui

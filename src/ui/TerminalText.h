@@ -1,6 +1,8 @@
 #pragma once
-// How many terminal columns UTF-8 text takes, so a line redrawn in place never wraps.
+// Text laid out for a terminal: how many columns UTF-8 text takes, cutting it to a width
+// and wrapping paragraphs, so nothing breaks mid-word or redraws over itself.
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -13,5 +15,18 @@ int displayWidth(std::string_view text);
 /// The longest prefix of text that takes at most columns columns; never splits a
 /// character.
 std::string cutToWidth(std::string_view text, int columns);
+
+/// text with line feeds added so that no line takes more than columns columns; its own
+/// line feeds stay. A line breaks at spaces (the space is dropped), or between two
+/// characters of which one is a Chinese or Japanese wide character, but never before
+/// closing punctuation (。、，）」!?, …) nor after opening punctuation; a word wider than
+/// a whole line is cut where it must be. columns of 0 or less leaves text as it is.
+std::string wrapText(std::string_view text, int columns);
+
+/// Whether text begins with punctuation that closes what precedes it (",", "。", "）", …).
+bool startsWithClosingPunctuation(std::string_view text);
+
+/// bytes in decimal units without words: "999 B", "1.5 kB", "84.1 MB", "2.0 GB".
+std::string formatSize(std::uint64_t bytes);
 
 }  // namespace ui

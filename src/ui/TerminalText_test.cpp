@@ -24,5 +24,35 @@ TEST(TerminalTextTest, CutNeverSplitsACharacter) {
   EXPECT_EQ(cutToWidth("abc", 10), "abc");
 }
 
+TEST(TerminalTextTest, WrapBreaksAtWordsAndBetweenCjkCharactersButNotBeforeClosers) {
+  const struct {
+    const char* text;
+    int columns;
+    const char* wrapped;
+  } cases[] = {
+      {"Please view the system requirements", 20, "Please view the\nsystem requirements"},
+      {"kept\nline feeds  and  spaces", 12, "kept\nline feeds\nand  spaces"},
+      {"  indented text", 10, "  indented\ntext"},
+      {"a https://www.halvex.example/ b", 12, "a\nhttps://www.\nhalvex.examp\nle/ b"},
+      {"请查看系统要求，并更新系统。", 16, "请查看系统要求，\n并更新系统。"},
+      {"请查看系统要，求并更新系统。", 12, "请查看系统\n要，求并更新\n系统。"},
+      {"確認し（新しい版）を入手", 8, "確認し\n（新しい\n版）を入\n手"},
+      {"시스템 요구 사항을 확인하십시오.", 16, "시스템 요구\n사항을\n확인하십시오."},
+      {"Orvel の更新", 8, "Orvel の\n更新"},
+      {"ends with space ", 20, "ends with space"},
+      {"unchanged without a width", 0, "unchanged without a width"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(wrapText(c.text, c.columns), c.wrapped) << c.text;
+}
+
+TEST(TerminalTextTest, SizesUseDecimalUnitsWithoutWords) {
+  EXPECT_EQ(formatSize(0), "0 B");
+  EXPECT_EQ(formatSize(999), "999 B");
+  EXPECT_EQ(formatSize(1500), "1.5 kB");
+  EXPECT_EQ(formatSize(84'100'000), "84.1 MB");
+  EXPECT_EQ(formatSize(312'449'999), "312.4 MB");
+  EXPECT_EQ(formatSize(2'000'000'000), "2.0 GB");
+}
+
 }  // namespace
 }  // namespace ui

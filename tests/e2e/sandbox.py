@@ -43,6 +43,17 @@ LOG_USER = 1
 
 _DEFAULT_TIMEOUT = 30.0
 
+# What AddressSanitizer, LeakSanitizer and UndefinedBehaviorSanitizer print when a sanitizer
+# build of the program finds a fault. Such a run fails its scenario whatever it returned,
+# so a report can never pass for an expected exit status.
+_SANITIZER_REPORT = re.compile(r"^==\d+==ERROR: \w+Sanitizer|^\S+:\d+:\d+: runtime error: ",
+                               re.MULTILINE)
+
+
+def _check_sanitizers(what: str, stderr: str) -> None:
+    if _SANITIZER_REPORT.search(stderr):
+        raise AssertionError(f"{what} reported a sanitizer fault\nstderr: {stderr}")
+
 
 def _env_file() -> Dict[str, str]:
     """NAME=value lines of the file named by NAIB_E2E_ENV (written by the build)."""
@@ -269,6 +280,7 @@ class Running:
         if timed_out and not allow_timeout:
             raise ScenarioTimeout(f"{self._argv0} still ran after {timeout}s and was killed\n"
                                   f"stderr: {result.stderr!r}\nlog: {result.log_pairs!r}")
+        _check_sanitizers(self._argv0, result.stderr)
         return result
 
 
@@ -562,4 +574,5 @@ class World:
             raise ScenarioTimeout(f"{list(argv)} still ran after {timeout}s and was killed\n"
                                   f"stdout: {result.stdout!r}\nstderr: {result.stderr!r}\n"
                                   f"log: {result.log_pairs!r}")
+        _check_sanitizers(str(list(argv)), result.stderr)
         return result

@@ -80,6 +80,15 @@ class Sandbox(unittest.TestCase):
         quick = self.world.run(["/bin/sh", "-c", "exit 7"])
         self.assertEqual((quick.timed_out, quick.returncode), (False, 7))
 
+    def test_a_sanitizer_report_fails_the_run_whatever_its_status(self):
+        for report in ("==7==ERROR: AddressSanitizer: heap-use-after-free on address 0x1",
+                       "==7==ERROR: LeakSanitizer: detected memory leaks",
+                       "src/a.cpp:12:5: runtime error: signed integer overflow"):
+            with self.subTest(report=report), self.assertRaisesRegex(AssertionError, "sanitizer"):
+                self.world.run(["/bin/sh", "-c", f"echo '{report}' >&2; exit 0"])
+        plain = self.world.run(["/bin/sh", "-c", "echo 'runtime error: in a message' >&2"])
+        self.assertEqual(plain.returncode, 0)
+
     def test_helper_is_reached_through_http_proxy(self):
         helper = self.world.start_helper([sys.executable, "-c", ECHO_SERVER])
         self.assertRegex(helper.address, r"^127\.0\.0\.1:\d+$")

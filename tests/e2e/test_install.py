@@ -149,6 +149,10 @@ class FirstInstall(InstallCase):
         self.assertEqual(result.log_pairs[-3:],
                          runtime_installer_lines(["-x1", PACKAGE], 7) + [end(7)])
         self.assertNotIn(VALIDATION_FAILED, result.stderr, "an installer's own failure shows no alert")
+        # Standard error is a pipe here: the progress comes as plain lines, no escapes.
+        self.assertIn("Installing Sample [", result.stderr)
+        self.assertNotIn("\x1b", result.stderr)
+        self.assertNotIn("\r", result.stderr)
 
 
 class RejectedInstaller(InstallCase):

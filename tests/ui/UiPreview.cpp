@@ -29,8 +29,9 @@ int main(int argc, char** argv) {
   platform::Observable<std::string> pleaseWait(message(messages::kMsgPleaseWait));
   platform::Observable<std::string> cancelText(message(messages::kMsgCancel));
   platform::Observable<double> percent(40);
+  platform::Observable<ui::TransferAmounts> transfer({124'960'000, 312'400'000, 9'800'000});
   if (window == "progress") {
-    presenter->bindProgress({&title, &pleaseWait, &cancelText, &percent, [] {}});
+    presenter->bindProgress({&title, &pleaseWait, &cancelText, &percent, [] {}, &transfer});
     presenter->showProgress();
     platform::runMainLoop();
   } else if (window == "alert") {

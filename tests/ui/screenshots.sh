@@ -1,16 +1,22 @@
 #!/usr/bin/env bash
-# Screenshots of the program's windows under a virtual X server: the progress window at
-# 40 %, the alert with the runtime-not-found message and the error dialog with the
-# system-requirements link, each in English, German and Japanese.
+# Screenshots of the program's windows under a virtual X server with a window manager (so
+# the titles show): the progress window at 40 % with its amounts, the alert with the
+# runtime-not-found message and the error dialog with the system-requirements link, each
+# in all 16 languages, and the dialog again on the dark theme.
 #   tests/ui/screenshots.sh [build-dir] [output-dir]
-# Writes <output-dir>/<language>-<window>.png (default output: <build-dir>/screenshots).
+# Writes <output-dir>/<language>-<window>.png and one contact sheet per window,
+# <output-dir>/<window>.png (progress, alert, dialog, dialog-dark); default output:
+# <build-dir>/screenshots.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 build=$(cd "${1:-$here/../../build}" && pwd)
 out=${2:-$build/screenshots}
 preview=$build/src/naib-ui-preview
+languages=(de en es fr it ja ko pt ru zh_CN zh_TW cs nl pl sv tr)
+font=/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf
 
-packages=(xvfb xauth x11-apps imagemagick fonts-noto-cjk)
+packages=(xvfb xauth x11-apps imagemagick openbox fonts-noto-cjk fonts-dejavu-core
+          adwaita-icon-theme)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'ok installed' || missing+=("$p")
@@ -25,19 +31,41 @@ fi
 [ -x "$preview" ] || cmake --build "$build" -j2 --target naib-ui-preview
 
 mkdir -p "$out"
-for language in en de ja; do
-  for window in progress alert dialog; do
-    png="$out/$language-$window.png"
-    # No window manager runs here, so the shots show no title bars; the window tests check
-    # the titles.
-    LANGUAGE=$language LANG=C.UTF-8 xvfb-run -a -s "-screen 0 900x600x24" bash -c '
-      "$1" "$2" & pid=$!
-      sleep 2
-      import -window root "$3"
-      kill "$pid"; wait "$pid" 2>/dev/null || true
-    ' _ "$preview" "$window" "$png"
-    # The windows sit on an empty screen: keep only the window.
-    convert "$png" -trim +repage "$png"
-    echo "$png"
+# One X server and one window manager for every shot: the script runs itself again inside
+# xvfb-run. A shot is the window alone on the screen, taken once it has settled, then
+# trimmed to the window and its frame.
+shoot() {  # shoot <window> <png> [environment assignments...]
+  local window=$1 png=$2
+  shift 2
+  env "$@" LANG=C.UTF-8 "$preview" "$window" >/dev/null 2>&1 &
+  local pid=$!
+  sleep 1.5
+  import -window root "$png"
+  kill "$pid" 2>/dev/null || true
+  wait "$pid" 2>/dev/null || true
+  convert "$png" -trim +repage "$png"
+  echo "$png"
+}
+if [ "${NAIB_SCREENSHOTS_SERVER:-}" = 1 ]; then
+  openbox >/dev/null 2>&1 &
+  sleep 1
+  for language in "${languages[@]}"; do
+    for window in progress alert dialog; do
+      shoot "$window" "$out/$language-$window.png" LANGUAGE="$language"
+    done
+    shoot dialog "$out/$language-dialog-dark.png" LANGUAGE="$language" GTK_THEME=Adwaita:dark
   done
+  exit 0
+fi
+NAIB_SCREENSHOTS_SERVER=1 xvfb-run -a -s "-screen 0 1100x700x24" "$0" "$build" "$out"
+
+# One contact sheet per window, every shot labelled with its language.
+for window in progress alert dialog dialog-dark; do
+  args=()
+  for language in "${languages[@]}"; do
+    args+=(-label "$language" "$out/$language-$window.png")
+  done
+  montage -font "$font" -pointsize 16 -background '#d0d0d0' -tile 4x -geometry +10+18 \
+    "${args[@]}" "$out/$window.png"
+  echo "$out/$window.png"
 done

@@ -2,8 +2,8 @@
 
 #include <type_traits>
 
+#include "ui/DisplayText.h"
 #include "ui/GtkPresenterModule.h"
-#include "ui/gtk/AlertWindow.h"
 
 namespace ui::gtk {
 
@@ -25,14 +25,15 @@ void GtkPresenter::setCancelEnabled(bool enabled) {
 
 void GtkPresenter::runAlert(const std::string& title, const std::string& message,
                             const std::string& buttonLabel) {
-  AlertWindow alert(title, message, buttonLabel,
-                    progress_.showing() ? progress_.window() : nullptr);
-  alert.run();
+  MessageWindow alert(title, linkCatalogueAddresses(message), buttonLabel, ATK_ROLE_ALERT,
+                      progress_.showing() ? progress_.window() : nullptr);
+  alert.runModal();
 }
 
 int GtkPresenter::runErrorDialog(const std::string& title, const std::vector<TextRun>& runs,
                                  const std::string& okText) {
-  dialogs_.push_back(std::make_unique<ErrorDialogWindow>(title, runs, okText));
+  dialogs_.push_back(
+      std::make_unique<MessageWindow>(title, runs, okText, ATK_ROLE_DIALOG, nullptr));
   return dialogs_.back()->runModal();
 }
 

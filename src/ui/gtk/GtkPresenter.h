@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "ui/Presenter.h"
-#include "ui/gtk/ErrorDialogWindow.h"
+#include "ui/gtk/MessageWindow.h"
 #include "ui/gtk/ProgressWindow.h"
 
 namespace ui::gtk {
@@ -17,6 +17,7 @@ class GtkPresenter : public Presenter {
   void showProgress() override;
   void closeProgress() override;
   void setCancelEnabled(bool enabled) override;
+  /// The catalogue's own web addresses in message become links; nothing else does.
   void runAlert(const std::string& title, const std::string& message,
                 const std::string& buttonLabel) override;
   int runErrorDialog(const std::string& title, const std::vector<TextRun>& runs,
@@ -24,7 +25,7 @@ class GtkPresenter : public Presenter {
 
  private:
   // Error dialogs stay on screen until the process ends.
-  std::vector<std::unique_ptr<ErrorDialogWindow>> dialogs_;
+  std::vector<std::unique_ptr<MessageWindow>> dialogs_;
   ProgressWindow progress_;
 };
 

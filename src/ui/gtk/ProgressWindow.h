@@ -1,5 +1,7 @@
 #pragma once
-// The download progress window, following the model's values through its binding.
+// The download progress window, following the model's values through its binding: the
+// please-wait text, the bar with its percentage, the amounts under it and Cancel, which
+// only a click or Escape presses.
 
 #include <gtk/gtk.h>
 
@@ -17,7 +19,8 @@ class ProgressWindow {
   ~ProgressWindow();
 
   void bind(ProgressBinding binding);
-  /// Shows the window in front with the binding's current values; again is harmless.
+  /// Shows the window in front with the binding's current values, with no widget
+  /// focused so that a stray Enter or Space cancels nothing; again is harmless.
   void show();
   void close();
   void setCancelEnabled(bool enabled);
@@ -27,11 +30,15 @@ class ProgressWindow {
  private:
   static void onCancel(GtkButton*, gpointer self);
   static gboolean onDelete(GtkWidget*, GdkEvent*, gpointer self);
+  static gboolean onKeyPress(GtkWidget*, GdkEventKey* event, gpointer self);
+  /// Cancel's action, when Cancel is enabled.
+  void cancelIfEnabled();
   void refresh();
 
   WindowPtr window_;
   GtkLabel* pleaseWait_;
   GtkProgressBar* bar_;
+  GtkLabel* detail_;
   GtkButton* cancel_;
   ProgressBinding binding_;
   std::unique_ptr<ProgressFollower> follower_;

@@ -1,0 +1,146 @@
+#include "ui/DisplayText.h"
+
+#include <cctype>
+
+#include "messages/LocalizedStrings.h"
+#include "messages/embeddedmessages.h"
+
+namespace ui {
+namespace {
+
+constexpr std::string_view kEllipses[] = {"...", "\u2026"};
+
+std::string collapseSpaces(std::string_view text) {
+  std::string out;
+  for (char c : text) {
+    if (c == ' ' && !out.empty() && out.back() == ' ') continue;
+    out += c;
+  }
+  return out;
+}
+
+bool endsWithEllipsis(std::string_view text) {
+  for (std::string_view e : kEllipses) {
+    if (text.ends_with(e)) return true;
+  }
+  return false;
+}
+
+// Title prefixes of the catalogue that end in an ellipsis, as displayed (spaces collapsed,
+// trailing space dropped): the ones that need a space before the name.
+const std::vector<std::string>& ellipsisPrefixes() {
+  static const std::vector<std::string> prefixes = [] {
+    std::vector<std::string> found;
+    for (int row = 0; row < messages::kLanguageRowCount; ++row) {
+      std::string prefix = collapseSpaces(
+          messages::wchartoNSString(messages::allMessages[row].messages[messages::kMsgInstalling]));
+      while (!prefix.empty() && prefix.back() == ' ') prefix.pop_back();
+      if (endsWithEllipsis(prefix)) found.push_back(prefix);
+    }
+    return found;
+  }();
+  return prefixes;
+}
+
+const std::vector<std::string>& catalogueAddresses() {
+  static const std::vector<std::string> addresses = [] {
+    std::vector<std::string> all;
+    for (const char32_t* address : messages::kCatalogueAddresses)
+      all.push_back(messages::wchartoNSString(address));
+    return all;
+  }();
+  return addresses;
+}
+
+// A character that would make the text around an address part of a longer address.
+bool continuesAddress(char c) {
+  return std::isalnum(static_cast<unsigned char>(c)) ||
+         std::string_view("-_~/%?#=&+@").find(c) != std::string_view::npos;
+}
+
+// Length of the longest catalogue address at text[at] that stands on its own; 0 if none.
+std::size_t addressAt(std::string_view text, std::size_t at) {
+  if (at > 0 && continuesAddress(text[at - 1])) return 0;
+  std::size_t longest = 0;
+  for (const std::string& address : catalogueAddresses()) {
+    if (address.size() <= longest || text.compare(at, address.size(), address) != 0) continue;
+    const std::size_t end = at + address.size();
+    if (end < text.size() && continuesAddress(text[end])) continue;
+    longest = address.size();
+  }
+  return longest;
+}
+
+bool isBlank(const std::vector<TextRun>& runs) {
+  for (const TextRun& run : runs) {
+    if (run.text.find_first_not_of(" \t\n") != std::string::npos) return false;
+  }
+  return true;
+}
+
+void appendRun(std::vector<TextRun>& runs, TextRun run) {
+  if (!run.text.empty() || run.link) runs.push_back(std::move(run));
+}
+
+}  // namespace
+
+std::string displayTitle(std::string_view title) {
+  std::string shown = collapseSpaces(title);
+  for (const std::string& prefix : ellipsisPrefixes()) {
+    if (shown.size() > prefix.size() && shown.starts_with(prefix) && shown[prefix.size()] != ' ') {
+      shown.insert(prefix.size(), " ");
+      break;
+    }
+  }
+  return shown;
+}
+
+std::vector<TextRun> linkCatalogueAddresses(const std::string& message) {
+  std::vector<TextRun> runs;
+  std::string plain;
+  for (std::size_t at = 0; at < message.size();) {
+    const std::size_t length = message[at] == 'h' ? addressAt(message, at) : 0;
+    if (length == 0) {
+      plain += message[at++];
+      continue;
+    }
+    appendRun(runs, {std::move(plain), std::nullopt});
+    plain.clear();
+    const std::string address = message.substr(at, length);
+    runs.push_back({address, address});
+    at += length;
+  }
+  appendRun(runs, {std::move(plain), std::nullopt});
+  return runs;
+}
+
+MessageParts splitHeadline(const std::vector<TextRun>& runs) {
+  for (std::size_t i = 0; i < runs.size(); ++i) {
+    const std::size_t lineEnd = runs[i].text.find('\n');
+    if (lineEnd == std::string::npos) continue;
+    // A line feed inside a link leaves no clean first line to stand above the rest.
+    if (runs[i].link) break;
+    MessageParts parts;
+    parts.headline.assign(runs.begin(), runs.begin() + static_cast<std::ptrdiff_t>(i));
+    appendRun(parts.headline, {runs[i].text.substr(0, lineEnd), std::nullopt});
+    appendRun(parts.body, {runs[i].text.substr(lineEnd + 1), std::nullopt});
+    parts.body.insert(parts.body.end(), runs.begin() + static_cast<std::ptrdiff_t>(i) + 1,
+                      runs.end());
+    if (isBlank(parts.headline) || isBlank(parts.body)) break;
+    return parts;
+  }
+  return {{}, runs};
+}
+
+std::string transferDetail(const TransferAmounts& amounts,
+                           const std::function<std::string(std::uint64_t)>& formatSize) {
+  if (amounts.received <= 0) return "";
+  std::string detail = formatSize(static_cast<std::uint64_t>(amounts.received));
+  if (amounts.expected > 0)
+    detail += " / " + formatSize(static_cast<std::uint64_t>(amounts.expected));
+  if (amounts.bytesPerSecond >= 1)
+    detail += " \u00B7 " + formatSize(static_cast<std::uint64_t>(amounts.bytesPerSecond)) + "/s";
+  return detail;
+}
+
+}  // namespace ui
