@@ -12,6 +12,7 @@
 #include "platform/DestinationFile.h"
 #include "platform/FileSystem.h"
 #include "platform/GzipDecoder.h"
+#include "platform/HttpUrl.h"
 #include "platform/TransferPolicy.h"
 
 namespace platform {
@@ -38,52 +39,20 @@ struct MultiCleanup {
 struct SlistFree {
   void operator()(curl_slist* list) const { curl_slist_free_all(list); }
 };
-struct UrlCleanup {
-  void operator()(CURLU* url) const { curl_url_cleanup(url); }
-};
-struct CurlFree {
-  void operator()(char* text) const { curl_free(text); }
-};
 using EasyPtr = std::unique_ptr<CURL, EasyCleanup>;
 using MultiPtr = std::unique_ptr<CURLM, MultiCleanup>;
 using SlistPtr = std::unique_ptr<curl_slist, SlistFree>;
-using UrlPtr = std::unique_ptr<CURLU, UrlCleanup>;
-using CurlText = std::unique_ptr<char, CurlFree>;
-
-bool isHttpScheme(const char* scheme) {
-  return g_ascii_strcasecmp(scheme, "http") == 0 || g_ascii_strcasecmp(scheme, "https") == 0;
-}
-
-/// The parsed form of an absolute http or https URL; nullptr for anything else.
-UrlPtr parseHttpUrl(const std::string& text) {
-  UrlPtr url(curl_url());
-  if (!url || text.find('\0') != std::string::npos) return nullptr;
-  if (curl_url_set(url.get(), CURLUPART_URL, text.c_str(), 0) != CURLUE_OK) return nullptr;
-  char* scheme = nullptr;
-  if (curl_url_get(url.get(), CURLUPART_SCHEME, &scheme, 0) != CURLUE_OK) return nullptr;
-  CurlText owned(scheme);
-  char* host = nullptr;
-  if (curl_url_get(url.get(), CURLUPART_HOST, &host, 0) != CURLUE_OK) return nullptr;
-  CurlText ownedHost(host);
-  if (!isHttpScheme(scheme) || *host == '\0') return nullptr;
-  return url;
-}
 
 /// The last path component of url, decoded and made safe to use as a file name.
 std::string suggestedFilename(const std::string& url) {
   std::string name;
-  if (UrlPtr parsed = parseHttpUrl(url)) {
-    char* path = nullptr;
-    if (curl_url_get(parsed.get(), CURLUPART_PATH, &path, 0) == CURLUE_OK) {
-      CurlText owned(path);
-      // The component is cut before decoding: an encoded "/" belongs to the name.
-      std::string component = lastPathComponent(path);
-      if (component == "/") component.clear();
-      int length = 0;
-      CurlText decoded(curl_easy_unescape(nullptr, component.c_str(),
-                                          static_cast<int>(component.size()), &length));
-      if (decoded) name.assign(decoded.get(), static_cast<std::size_t>(length));
-    }
+  if (const auto parsed = parseHttpUrl(url)) {
+    // Segments are decoded one by one, so an encoded "/" belongs to the name; empty ones
+    // ("a//", a trailing "/") name nothing.
+    const auto& segments = parsed->pathSegments;
+    const auto last = std::find_if(segments.rbegin(), segments.rend(),
+                                   [](const std::string& segment) { return !segment.empty(); });
+    if (last != segments.rend()) name = *last;
   }
   // A decoded "/" or NUL must not turn the name into a path or cut it short.
   std::replace(name.begin(), name.end(), '/', '_');
