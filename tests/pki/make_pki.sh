@@ -70,6 +70,15 @@ crlDistributionPoints = URI:$INTERMEDIATE_CRL_URL
 basicConstraints = CA:false
 keyUsage = critical, digitalSignature
 extendedKeyUsage = $USAGE_OID
+[sub_ca]
+basicConstraints = critical, CA:true
+keyUsage = critical, keyCertSign, cRLSign
+[signer_oid_in_policy]
+basicConstraints = CA:false
+keyUsage = critical, digitalSignature
+extendedKeyUsage = codeSigning
+certificatePolicies = $USAGE_OID
+crlDistributionPoints = URI:$INTERMEDIATE_CRL_URL
 [foreign_root]
 basicConstraints = critical, CA:true
 keyUsage = critical, keyCertSign, cRLSign
@@ -166,6 +175,27 @@ ca_conf foreign-root
 openssl x509 -in signer-revoked.pem -noout -serial | cut -d= -f2 >db/foreign-root/serial
 issue foreign-root signer-foreign "$(signer_subject "Halvex Orvel" "$OU")" foreign_signer
 
+# Chains an attacker builds from what is public. Each signer's own names and usage are right;
+# the chain is what is wrong: a CA below the intermediate (whose path length is 0), a leaf
+# acting as a CA, and a root and an intermediate shadowed by same-named certificates under
+# another key.
+issue intermediate sub-ca "/C=US/O=Halvex Systems Incorporated/OU=$OU/CN=Halvex Sub CA" sub_ca
+ca_conf sub-ca
+issue sub-ca signer-under-sub-ca "$(signer_subject "Halvex Orvel" "$OU")" signer
+ca_conf signer-good
+issue signer-good signer-under-leaf "$(signer_subject "Halvex Orvel" "$OU")" signer
+selfsign shadow-root "$SUBJ_ROOT" root
+ca_conf shadow-root
+issue shadow-root signer-under-shadow-root "$(signer_subject "Halvex Orvel" "$OU")" signer
+issue shadow-root shadow-intermediate \
+  "/C=US/O=Halvex Systems Incorporated/OU=$OU/CN=Halvex Code Signing CA" intermediate
+ca_conf shadow-intermediate
+issue shadow-intermediate signer-under-shadow-intermediate "$(signer_subject "Halvex Orvel" "$OU")" \
+  signer
+# The usage OID present, but as a certificate policy instead of an extended key usage.
+issue intermediate signer-oid-in-policy "$(signer_subject "Halvex Orvel" "$OU")" \
+  signer_oid_in_policy
+
 # CRLs. The "before" CRL predates the revocation; the others list signer-revoked.
 gencrl() {  # ca out.der [options...]
   local ca=$1 name=$2
@@ -221,6 +251,22 @@ done
 sign signer-nodp root.pem sig-nodp.der
 sign signer-foreign foreign-root.pem sig-foreign.der
 sign signer-good intermediate.pem sig-no-cert.der -nocerts
+sign signer-under-sub-ca <(cat sub-ca.pem intermediate.pem) sig-under-sub-ca.der
+sign signer-under-leaf <(cat signer-good.pem intermediate.pem) sig-under-leaf.der
+sign signer-under-shadow-root shadow-root.pem sig-under-shadow-root.der
+sign signer-under-shadow-intermediate <(cat shadow-intermediate.pem intermediate.pem) \
+  sig-under-shadow-intermediate.der
+sign signer-oid-in-policy intermediate.pem sig-oid-in-policy.der
+# Two signers, the foreign one first or second: every signer must hold.
+two_signers() {  # first second out
+  openssl smime -sign -binary -md sha256 -in data.bin -signer "$1.pem" -inkey "$1.key" \
+    -signer "$2.pem" -inkey "$2.key" -certfile intermediate.pem -outform DER -out "$3"
+}
+two_signers signer-foreign signer-good sig-foreign-then-good.der
+two_signers signer-good signer-foreign sig-good-then-foreign.der
+# The good signature cut short by one byte and by half.
+head -c "$(($(stat -c %s sig-good.der) - 1))" sig-good.der >sig-short-by-one.der
+head -c "$(($(stat -c %s sig-good.der) / 2))" sig-good.der >sig-half.der
 openssl pkcs7 -inform DER -in sig-good.der -outform PEM -out sig-good.pem
 # A DER PKCS#7 of another content type (enveloped data) addressed to the good signer.
 openssl smime -encrypt -binary -aes256 -in data.bin -outform DER -out sig-not-signed.der \
