@@ -70,16 +70,14 @@ crlDistributionPoints = URI:$INTERMEDIATE_CRL_URL
 basicConstraints = CA:false
 keyUsage = critical, digitalSignature
 extendedKeyUsage = $USAGE_OID
-[sub_ca]
-basicConstraints = critical, CA:true
-keyUsage = critical, keyCertSign, cRLSign
 [signer_oid_in_policy]
 basicConstraints = CA:false
 keyUsage = critical, digitalSignature
 extendedKeyUsage = codeSigning
 certificatePolicies = $USAGE_OID
 crlDistributionPoints = URI:$INTERMEDIATE_CRL_URL
-[foreign_root]
+# A CA and nothing more: the foreign root, and the sub-CA under the intermediate.
+[bare_ca]
 basicConstraints = critical, CA:true
 keyUsage = critical, keyCertSign, cRLSign
 [foreign_signer]
@@ -170,7 +168,7 @@ issue root signer-nodp "$(signer_subject "Halvex Orvel" "$OU")" signer_no_dp
 
 # A chain under another root, with the signer's names right. Its signer gets the revoked
 # signer's serial number so that the foreign CRL below lists that number.
-selfsign foreign-root "/C=US/O=Foreign Example Group/CN=Foreign Root CA" foreign_root
+selfsign foreign-root "/C=US/O=Foreign Example Group/CN=Foreign Root CA" bare_ca
 ca_conf foreign-root
 openssl x509 -in signer-revoked.pem -noout -serial | cut -d= -f2 >db/foreign-root/serial
 issue foreign-root signer-foreign "$(signer_subject "Halvex Orvel" "$OU")" foreign_signer
@@ -179,7 +177,7 @@ issue foreign-root signer-foreign "$(signer_subject "Halvex Orvel" "$OU")" forei
 # the chain is what is wrong: a CA below the intermediate (whose path length is 0), a leaf
 # acting as a CA, and a root and an intermediate shadowed by same-named certificates under
 # another key.
-issue intermediate sub-ca "/C=US/O=Halvex Systems Incorporated/OU=$OU/CN=Halvex Sub CA" sub_ca
+issue intermediate sub-ca "/C=US/O=Halvex Systems Incorporated/OU=$OU/CN=Halvex Sub CA" bare_ca
 ca_conf sub-ca
 issue sub-ca signer-under-sub-ca "$(signer_subject "Halvex Orvel" "$OU")" signer
 ca_conf signer-good
