@@ -11,7 +11,7 @@
 #include <filesystem>
 
 #include "download/Downloader.h"
-#include "platform/RunLoop.h"
+#include "platform/runloop/RunLoop.h"
 #include "ui/Presenter.h"
 
 namespace {

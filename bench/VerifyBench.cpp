@@ -4,7 +4,7 @@
 // command-line tool on the same files.
 #include <cstdio>
 
-#include "platform/NotificationCenter.h"
+#include "platform/runloop/NotificationCenter.h"
 #include "signature/SignatureVerification.h"
 
 int main(int argc, char** argv) {

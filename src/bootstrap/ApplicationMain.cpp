@@ -6,10 +6,10 @@
 
 #include "bootstrap/Bootstrapper.h"
 #include "download/Downloader.h"
-#include "platform/Bundle.h"
-#include "platform/NotificationCenter.h"
-#include "platform/RunLoop.h"
-#include "platform/Signals.h"
+#include "platform/files/Bundle.h"
+#include "platform/runloop/NotificationCenter.h"
+#include "platform/runloop/RunLoop.h"
+#include "platform/runloop/Signals.h"
 #include "ui/Presenter.h"
 
 namespace bootstrap {

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/HeldFile.h"
-#include "platform/NotificationCenter.h"
-#include "platform/Observable.h"
+#include "platform/files/HeldFile.h"
+#include "platform/runloop/NotificationCenter.h"
+#include "platform/runloop/Observable.h"
 #include "ui/Presenter.h"
 
 namespace download {

@@ -4,8 +4,8 @@
 
 #include "libinstall/InstallLogMsgs.h"
 #include "platform/DebugTrace.h"
-#include "platform/FileSystem.h"
-#include "platform/TempDir.h"
+#include "platform/files/FileSystem.h"
+#include "platform/files/TempDir.h"
 
 namespace download {
 namespace {

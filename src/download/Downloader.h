@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "download/RateMeter.h"
-#include "platform/NotificationCenter.h"
-#include "platform/Observable.h"
-#include "platform/UrlDownload.h"
+#include "platform/runloop/NotificationCenter.h"
+#include "platform/runloop/Observable.h"
+#include "platform/url/UrlDownload.h"
 #include "ui/Presenter.h"
 
 namespace download {

@@ -8,8 +8,8 @@
 #include <fstream>
 
 #include "libinstall/LibInstall.h"
-#include "platform/RunLoop.h"
-#include "platform/TempDir.h"
+#include "platform/files/TempDir.h"
+#include "platform/runloop/RunLoop.h"
 #include "platform/testing/LocalHttpServer.h"
 #include "platform/testing/ScratchDir.h"
 #include "ui/testing/RecordingPresenter.h"

@@ -8,7 +8,7 @@
 
 #include "libinstall/MacInstall.h"
 #include "libinstall/MacSystemVersion.h"
-#include "platform/FileSystem.h"
+#include "platform/files/FileSystem.h"
 #include "platform/testing/ScopedEnvVar.h"
 #include "platform/testing/ScratchDir.h"
 

@@ -4,10 +4,10 @@
 
 #include "libinstall/MacSystemVersion.h"
 #include "libinstall/NumberScanning.h"
-#include "platform/Bundle.h"
-#include "platform/FileSystem.h"
-#include "platform/SearchPaths.h"
-#include "platform/Task.h"
+#include "platform/files/Bundle.h"
+#include "platform/files/FileSystem.h"
+#include "platform/files/SearchPaths.h"
+#include "platform/runloop/Task.h"
 
 namespace install {
 

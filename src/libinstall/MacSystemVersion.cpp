@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "libinstall/NumberScanning.h"
-#include "platform/PropertyList.h"
+#include "platform/files/PropertyList.h"
 
 namespace install {
 

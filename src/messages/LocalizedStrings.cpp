@@ -1,7 +1,7 @@
 #include "messages/LocalizedStrings.h"
 
 #include "messages/embeddedmessages.h"
-#include "platform/Languages.h"
+#include "platform/text/Languages.h"
 
 namespace messages {
 namespace {

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/NotificationCenter.h"
+#include "platform/runloop/NotificationCenter.h"
 
 namespace download {
 class Downloader;

@@ -16,7 +16,7 @@
 
 #include "download/Downloader.h"
 #include "libinstall/LibInstall.h"
-#include "platform/RunLoop.h"
+#include "platform/runloop/RunLoop.h"
 #include "platform/testing/LocalHttpServer.h"
 #include "ui/testing/RecordingPresenter.h"
 

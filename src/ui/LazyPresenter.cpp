@@ -5,8 +5,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "platform/FileSystem.h"
-#include "platform/Signals.h"
+#include "platform/files/FileSystem.h"
+#include "platform/runloop/Signals.h"
 #include "ui/GtkPresenterModule.h"
 #include "ui/TerminalPresenter.h"
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/Observable.h"
+#include "platform/runloop/Observable.h"
 
 namespace ui {
 

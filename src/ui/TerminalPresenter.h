@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/Signals.h"
+#include "platform/runloop/Signals.h"
 #include "ui/Presenter.h"
 #include "ui/ProgressFollower.h"
 

@@ -12,7 +12,7 @@
 #include <cmath>
 #include <csignal>
 
-#include "platform/RunLoop.h"
+#include "platform/runloop/RunLoop.h"
 #include "platform/testing/ScopedEnvVar.h"
 
 namespace ui {

@@ -3,7 +3,7 @@
 #include <charconv>
 #include <vector>
 
-#include "platform/CharacterWidth.h"
+#include "platform/text/CharacterWidth.h"
 
 namespace ui {
 namespace {

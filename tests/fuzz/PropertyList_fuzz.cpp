@@ -15,8 +15,8 @@
 
 #include "libinstall/MacInstall.h"
 #include "libinstall/MacSystemVersion.h"
-#include "platform/PropertyList.h"
-#include "platform/PropertyListDepth.h"
+#include "platform/files/PropertyList.h"
+#include "platform/files/PropertyListDepth.h"
 
 namespace {
 

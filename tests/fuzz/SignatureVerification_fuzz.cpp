@@ -12,7 +12,7 @@
 #include <string>
 
 #include "FuzzInputFile.h"
-#include "platform/NotificationCenter.h"
+#include "platform/runloop/NotificationCenter.h"
 #include "signature/SignatureVerification.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

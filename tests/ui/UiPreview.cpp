@@ -5,8 +5,8 @@
 #include <string>
 
 #include "messages/LocalizedStrings.h"
-#include "platform/Observable.h"
-#include "platform/RunLoop.h"
+#include "platform/runloop/Observable.h"
+#include "platform/runloop/RunLoop.h"
 #include "ui/ErrorDialogController.h"
 #include "ui/Presenter.h"
 

@@ -3,7 +3,7 @@
 // ("-" for a missing value). The bundle tests copy it into the layouts they check.
 #include <fstream>
 
-#include "platform/Bundle.h"
+#include "platform/files/Bundle.h"
 
 int main(int argc, char** argv) {
   if (argc != 2) return 2;

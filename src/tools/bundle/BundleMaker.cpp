@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/PropertyList.h"
+#include "platform/files/PropertyList.h"
 
 namespace fs = std::filesystem;
 

@@ -3,7 +3,7 @@
 
 #include <iostream>
 
-#include "platform/FileSystem.h"
+#include "platform/files/FileSystem.h"
 #include "tools/bundle/BundleMaker.h"
 #include "tools/common/ToolCli.h"
 

@@ -7,7 +7,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "platform/FileSystem.h"
+#include "platform/files/FileSystem.h"
 
 namespace tools {
 namespace {

@@ -5,9 +5,9 @@
 #include <memory>
 
 #include "download/Downloader.h"
-#include "platform/NotificationCenter.h"
-#include "platform/RunLoop.h"
-#include "platform/Signals.h"
+#include "platform/runloop/NotificationCenter.h"
+#include "platform/runloop/RunLoop.h"
+#include "platform/runloop/Signals.h"
 #include "ui/TerminalPresenter.h"
 
 namespace tools {

@@ -1,6 +1,6 @@
 #include "tools/publish/TreePath.h"
 
-#include "platform/HttpUrl.h"
+#include "platform/url/HttpUrl.h"
 
 namespace tools {
 

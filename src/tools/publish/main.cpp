@@ -7,7 +7,7 @@
 
 #include "libinstall/LibInstall.h"
 #include "libinstall/MacSystemVersion.h"
-#include "platform/HttpUrl.h"
+#include "platform/url/HttpUrl.h"
 #include "tools/common/StagedFile.h"
 #include "tools/common/ToolCli.h"
 #include "tools/common/Verification.h"

@@ -3,8 +3,8 @@
 #include <openssl/err.h>
 #include <openssl/pem.h>
 
-#include "platform/FileSystem.h"
-#include "platform/NotificationCenter.h"
+#include "platform/files/FileSystem.h"
+#include "platform/runloop/NotificationCenter.h"
 #include "signature/SignatureVerification.h"
 #include "tools/common/StagedFile.h"
 

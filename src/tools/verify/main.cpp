@@ -7,7 +7,7 @@
 #include <iostream>
 
 #include "naib/NAIB.h"
-#include "platform/FileSystem.h"
+#include "platform/files/FileSystem.h"
 #include "tools/common/CertificateText.h"
 #include "tools/common/ToolCli.h"
 #include "tools/common/Verification.h"

@@ -5,7 +5,7 @@
 #include <csignal>
 #include <cstdlib>
 
-#include "platform/RunLoop.h"
+#include "platform/runloop/RunLoop.h"
 
 #include "ui/Presenter.h"
 #include "ui/testing/RedirectedFd.h"
