@@ -20,6 +20,7 @@ SIGNALS = (signal.SIGINT, signal.SIGTERM, signal.SIGHUP)
 SILENT = ("-silent", "-eulaAccepted", "-allowDownload")
 STARTED = "/run/records/started"
 SIGNAL_RECORD = "/run/records/signal"
+MASKS_RECORD = "/run/records/masks"
 EVIL_RECORD = "/run/records/evil.args"
 NOT_FOUND = "which cannot be found"
 RESOURCES = "/Applications/Install Sample.app/Contents/Resources"
@@ -33,6 +34,27 @@ WAITING_BODY = (
     "done\n"
     f"touch {STARTED}\n"
     "while :; do sleep 0.05; done\n")
+
+
+# A child that records what it started with blocked and ignored, then each termination
+# signal it does not ignore, with whether its parent (the program) sent it. After the first
+# it waits a moment for another one and exits 3; without one it exits 0 after two seconds.
+COUNTING_PY = f"""
+import os, signal, sys, time
+wanted = {{s for s in (signal.SIGINT, signal.SIGTERM, signal.SIGHUP)
+          if signal.getsignal(s) != signal.SIG_IGN}}
+signal.pthread_sigmask(signal.SIG_BLOCK, wanted)
+open("{STARTED}", "w").close()
+got, deadline = [], time.monotonic() + 2
+while (info := signal.sigtimedwait(wanted, max(0, deadline - time.monotonic()))) is not None:
+    sender = "program" if info.si_pid == os.getppid() else "elsewhere"
+    got.append(f"{{signal.Signals(info.si_signo).name[3:]}} from {{sender}}\\n")
+    deadline = min(deadline, time.monotonic() + 0.3)
+open("{SIGNAL_RECORD}", "w").write("".join(got))
+sys.exit(3 if got else 0)
+"""
+COUNTING_BODY = (f"sed -n 's/^Sig\\(Blk\\|Ign\\):\\t//p' /proc/$$/status > {MASKS_RECORD}\n"
+                 f"exec /usr/bin/python3 -c '{COUNTING_PY}'\n")
 
 
 def recording_installer(record, body=""):
@@ -72,13 +94,14 @@ class Install:
     def release_crls(self):
         open(os.path.join(self.srv, "release"), "w").close()
 
-    def start(self, args=SILENT, terminal=False):
+    def start(self, args=SILENT, terminal=False, launcher=()):
         routes = os.path.join(self.world.root, "routes.json")
         with open(routes, "w", encoding="utf-8") as f:
             json.dump(self.routes, f)
         server = self.world.start_helper([sys.executable, SERVER, "--root", self.srv, "--routes",
                                           routes, "--log", self.requests, "--lifetime", "120"])
-        return self.world.start([self.exe] + list(args), http_proxy=server, terminal=terminal)
+        return self.world.start(list(launcher) + [self.exe] + list(args), http_proxy=server,
+                                terminal=terminal, program=self.exe)
 
     def requested(self, suffix):
         if not os.path.exists(self.requests):
@@ -152,6 +175,42 @@ class Signals(unittest.TestCase):
                     self.assertEqual(read(install.world, SIGNAL_RECORD),
                                      f"{signum.name[3:]}\nended\n")
                     self.assertEqual(result.log_pairs[-2], (LOG_ERR, f"Subprocess {child} failed (3)"))
+
+    def test_the_installer_gets_a_signal_once_and_keeps_what_the_launcher_ignored(self):
+        def ignoring(*names):
+            return ["/bin/sh", "-c", f'trap "" {" ".join(names)}; exec "$0" "$@"']
+
+        def mask(*signums):
+            return sum(1 << (s - 1) for s in signums)
+
+        # launcher, signal, sent to the whole process group, what the installer records,
+        # exit code, the installer's ignored signals at its start
+        rows = (
+            ((), signal.SIGTERM, False, "TERM from program\n", 143, 0),
+            ((), signal.SIGTERM, True, "TERM from program\n", 143, 0),
+            ((), signal.SIGINT, True, "INT from program\n", 130, 0),
+            # nohup: the hang-up is the launcher's to ignore, for the whole job.
+            (ignoring("HUP"), signal.SIGHUP, True, "", 0, mask(signal.SIGHUP)),
+            # A script's background job; SIGCHLD and SIGPIPE start at their default anyway.
+            (ignoring("INT", "QUIT", "PIPE", "CHLD"), signal.SIGINT, True, "", 0,
+             mask(signal.SIGINT, signal.SIGQUIT)),
+        )
+        for launcher, signum, group, received, code, ignored in rows:
+            with self.subTest(launcher=launcher[-1:], signal=signum.name, group=group):
+                install = Install(self, installer_body=COUNTING_BODY)
+                running = install.start(launcher=launcher)
+                running.wait_until(lambda: os.path.exists(install.world.host(STARTED)),
+                                   what="the runtime installer's start")
+                if group:
+                    os.killpg(os.getpgid(running.pid()), signum)
+                else:
+                    running.send_signal(signum)
+                result = running.result(timeout=20)
+                self.assertEqual(result.returncode, code, result.stderr)
+                self.assertEqual(read(install.world, SIGNAL_RECORD), received)
+                blocked, ignoring_now = read(install.world, MASKS_RECORD).split()
+                self.assertEqual((int(blocked, 16), int(ignoring_now, 16)), (0, ignored))
+                self.assertEqual(result.log_pairs[-1], end(code))
 
     def test_at_the_prompt_ctrl_c_dismisses_and_other_signals_end_the_run(self):
         for signum, code in ((signal.SIGINT, 11), (signal.SIGTERM, 143), (signal.SIGHUP, 129)):
