@@ -117,6 +117,25 @@ BIO* inLargeBlocks(BIO* source) {
   return buffer.release();
 }
 
+// A writer of fd from its start, emptied first, that leaves fd open for its owner and
+// writes in blocks of kDataReadBlockBytes (the library writes 4 KiB at a time); null when
+// fd cannot be emptied.
+BIO* copyWriter(int fd) {
+  if (fd < 0 || ::ftruncate(fd, 0) != 0 || ::lseek(fd, 0, SEEK_SET) != 0) return nullptr;
+  BioPtr file(BIO_new_fd(fd, BIO_NOCLOSE));
+  BioPtr buffer(BIO_new(BIO_f_buffer()));
+  if (!file || !buffer || BIO_set_write_buffer_size(buffer.get(), kDataReadBlockBytes) != 1)
+    return nullptr;
+  BIO_push(buffer.get(), file.release());
+  return buffer.release();
+}
+
+// The library writes the copy from the very buffers it digests, but ignores a failed
+// write: the copy holds the digested bytes only when all of them reached the file.
+bool copyIsComplete(BIO* copy, BIO* data) {
+  return BIO_flush(copy) == 1 && BIO_number_written(BIO_next(copy)) == BIO_number_read(data);
+}
+
 }  // namespace
 
 int verifyCallback(int ok, X509_STORE_CTX* ctx) {
@@ -302,12 +321,24 @@ bool SignatureVerification::verifyDetachedSignature(PKCS7* p7) {
     setErrorString("Unable to read data " + dataPath_);
     return false;
   }
-  const bool valid = PKCS7_verify(p7, nullptr, store.get(), data.get(), nullptr, 0) == 1;
+  BioPtr copy(copyDescriptor_ ? copyWriter(*copyDescriptor_) : nullptr);
+  if (copyDescriptor_ && !copy) {
+    setErrorString("Unable to copy data " + dataPath_);
+    return false;
+  }
+  const bool verified = PKCS7_verify(p7, nullptr, store.get(), data.get(), copy.get(), 0) == 1;
   // The library's error queue would otherwise grow with every rejected signature.
   ERR_clear_error();
-  setErrorString(valid ? std::string()
-                       : "Error verifying code signature. " + gCallbackError.value_or(""));
-  return valid;
+  if (!verified) {
+    setErrorString("Error verifying code signature. " + gCallbackError.value_or(""));
+    return false;
+  }
+  if (copy && !copyIsComplete(copy.get(), data.get())) {
+    setErrorString("Unable to copy data " + dataPath_);
+    return false;
+  }
+  setErrorString(std::string());
+  return true;
 }
 
 // ---- Driver ---------------------------------------------------------------------------

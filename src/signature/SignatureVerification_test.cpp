@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <openssl/pem.h>
 #include <openssl/x509v3.h>
+#include <sys/mman.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -164,6 +165,15 @@ std::string signedBy(const std::string& data) {
   return out;
 }
 
+std::string contentsOf(int fd) {
+  std::string bytes;
+  char block[65536];
+  ssize_t n = 0;
+  for (off_t at = 0; (n = ::pread(fd, block, sizeof block, at)) > 0; at += n)
+    bytes.append(block, n);
+  return bytes;
+}
+
 // Files larger than any read of the verification: every byte up to the last one counts.
 TEST_F(SignatureVerificationTest, EveryByteOfALargeFileIsJudged) {
   std::string pattern = testing::TempDir() + "naib-large-XXXXXX";
@@ -181,13 +191,33 @@ TEST_F(SignatureVerificationTest, EveryByteOfALargeFileIsJudged) {
       std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
       clearCertChain();
       const int fd = ::open(path.c_str(), O_RDONLY);
+      // A copy that held something before: what it holds after is the judged bytes alone.
+      const int copy = ::memfd_create("copy", MFD_CLOEXEC);
+      ASSERT_EQ(::write(copy, data.data(), 4096), 4096);
       SignatureVerification verifier(center_, queue_);
       verifier.setDataDescriptor(fd);
+      verifier.setDataCopy(copy);
       EXPECT_EQ(run(verifier, path, sig).valid, flip == std::string::npos);
+      if (flip == std::string::npos) {
+        EXPECT_EQ(contentsOf(copy), bytes);
+      }
       ::close(fd);
+      ::close(copy);
     }
   }
   std::filesystem::remove_all(pattern);
+}
+
+// The library ignores a failed write of the copy; the pass must not.
+TEST_F(SignatureVerificationTest, ACopyThatMissesBytesFailsThePass) {
+  const int copy = ::memfd_create("copy", MFD_CLOEXEC | MFD_ALLOW_SEALING);
+  ASSERT_EQ(::fcntl(copy, F_ADD_SEALS, F_SEAL_GROW), 0);
+  clearCertChain();
+  SignatureVerification verifier(center_, queue_);
+  verifier.setDataCopy(copy);
+  EXPECT_FALSE(run(verifier, pki("data.bin"), pki("sig-good.der")).valid);
+  EXPECT_EQ(verifier.errorString(), "Unable to copy data " + pki("data.bin"));
+  ::close(copy);
 }
 
 // No downloader is set here: the chain's CRLs cannot be fetched, which, like a failed

@@ -1,12 +1,13 @@
 """Interrupted runs: SIGINT, SIGTERM and SIGHUP at any point end the run with 128 + the
 signal, its end line and no temporary file, after any installer that runs has received the
 signal and ended; Ctrl-C is Cancel while a person sees the progress, and Cancel stops the
-install; a SIGCHLD the launcher ignored loses no installer's status; the installer that
-runs is the file that was verified; and argument 0 cannot name the package's parent."""
+install; a SIGCHLD the launcher ignored loses no installer's status; what the launcher
+ignored stays ignored for the installer, and a signal to the whole process group reaches it
+once; another process that races for the installer never gets its bytes run; and argument 0
+cannot name the package's parent."""
 
 import json
 import os
-import shutil
 import signal
 import sys
 import unittest
@@ -14,7 +15,8 @@ import unittest
 import sandbox
 import test_install
 from sandbox import LOG_ERR, LOG_NOTICE
-from test_install import PLATFORM_PATH, RECORD, SERVER, VALIDATION_FAILED, end, pki, sign
+from test_install import (PACKAGE, PLATFORM_PATH, RECORD, SERVER, VALIDATION_FAILED, end, pki,
+                          runtime_installer_lines, sign)
 
 SIGNALS = (signal.SIGINT, signal.SIGTERM, signal.SIGHUP)
 SILENT = ("-silent", "-eulaAccepted", "-allowDownload")
@@ -22,6 +24,8 @@ STARTED = "/run/records/started"
 SIGNAL_RECORD = "/run/records/signal"
 MASKS_RECORD = "/run/records/masks"
 EVIL_RECORD = "/run/records/evil.args"
+GOOD_RECORD = "/run/records/good.args"
+ATTACK_REPORT = "/run/records/attack"
 NOT_FOUND = "which cannot be found"
 RESOURCES = "/Applications/Install Sample.app/Contents/Resources"
 
@@ -65,17 +69,17 @@ class Install:
     """A world with a published, correctly signed runtime installer and current revocation
     lists, whose routes a scenario may change before it starts the program."""
 
-    def __init__(self, case, installer_body=""):
+    def __init__(self, case, installer_body="", installer=None):
         self.world = sandbox.World()
         case.addCleanup(self.world.close)
         self.world.add_system_version("10.6.8")
         self.exe = self.world.add_bundle()
         self.srv = os.path.join(self.world.root, "srv")
         os.makedirs(self.srv)
-        installer = os.path.join(self.srv, "installer")
-        with open(installer, "w", encoding="utf-8") as f:
-            f.write(recording_installer(RECORD, installer_body))
-        sign(installer, "signer-good", "intermediate.pem", installer + ".p7")
+        path = os.path.join(self.srv, "installer")
+        with open(path, "wb") as f:
+            f.write(installer or recording_installer(RECORD, installer_body).encode())
+        sign(path, "signer-good", "intermediate.pem", path + ".p7")
         for source, name in (("crl-intermediate-before.der", "intermediate.crl"),
                              ("crl-root.der", "root.crl")):
             with open(pki(source), "rb") as f, open(os.path.join(self.srv, name), "wb") as g:
@@ -288,60 +292,63 @@ class IgnoredSigchld(unittest.TestCase):
                 self.assertNotIn(NOT_FOUND, result.stderr)
 
 
-class SwappedInstaller(unittest.TestCase):
-    """While a revocation list stalls, another process of the same user changes what the
-    installer's path names; the program refuses to run it."""
+def script_installers():
+    """A signed #! installer and a forged one of the same length: each records its
+    arguments, after a pause, on its last line, as a long script would be read."""
+    def installer(record):
+        return (f"#!/bin/sh\nsleep 0.5\n{'#' * 65536}\n"
+                f"printf '%s\\0' \"$@\" > '{record}'\nexit 0\n").encode()
+    return installer(GOOD_RECORD), installer(EVIL_RECORD)
 
-    def attack(self, tamper):
-        install = Install(self)
-        install.hold_crls()
-        running = install.start()
-        running.wait_until(lambda: install.requested(".crl"), what="a revocation-list request")
-        tmp = install.world.host(sandbox.TMPDIR)
-        private = [d for d in os.listdir(tmp) if d.startswith("naib-")]
-        self.assertEqual(len(private), 1)
-        tamper(os.path.join(tmp, private[0]))
-        install.release_crls()
-        result = running.result(timeout=20)
-        self.assertEqual(result.returncode, 13, result.stderr)
-        self.assertIn(VALIDATION_FAILED, result.stderr)
-        self.assertEqual(result.log_pairs[-3:], [(LOG_NOTICE, "Detached signature verified"),
-                                                 (LOG_ERR, "Detached signature validation failed"),
-                                                 end(13)])
-        self.assertFalse(install.ran(), "the verified installer never ran")
-        self.assertFalse(install.ran(EVIL_RECORD), "nor the one put in its place")
-        return result, private[0]
 
-    def test_an_installer_rewritten_in_place_is_refused(self):
-        def rewrite(private):
-            path = os.path.join(private, "installer")
-            before = os.stat(path)
-            with open(path, "r+b") as f:
-                good = f.read()
-                evil = recording_installer(EVIL_RECORD).encode()
-                f.seek(0)
-                f.write(evil.ljust(len(good), b"#")[:len(good)])
-            # Same length, the old modification time put back: only the change time tells.
-            os.utime(path, ns=(before.st_atime_ns, before.st_mtime_ns))
+def elf_installers():
+    """The recorder, an ELF installer, signed and forged: they differ in their last line."""
+    with open(sandbox.build_output("NAIB_RECORDER"), "rb") as f:
+        body = f.read()
+    return body + f"\n#record={GOOD_RECORD}\n".encode(), body + f"\n#record={EVIL_RECORD}\n".encode()
 
-        result, _ = self.attack(rewrite)
-        self.assertEqual(result.tmp_files, [])
 
-    def test_a_swapped_private_directory_is_refused(self):
-        def swap(private):
-            os.rename(private, private + ".old")
-            os.mkdir(private, 0o700)
-            with open(os.path.join(private, "installer"), "w", encoding="utf-8") as f:
-                f.write(recording_installer(EVIL_RECORD))
-            os.chmod(os.path.join(private, "installer"), 0o755)
-            # The signature goes along, so the revocation pass still reads one.
-            shutil.copy(os.path.join(private + ".old", "installer.p7"), private)
+class RacedInstaller(unittest.TestCase):
+    """Another process of the same user (tests/e2e/attacker.cpp) watches the private
+    directory and puts forged bytes where the installer is, on the events the program's own
+    actions raise; whatever it manages to change, the signed bytes run and the forged never
+    do. NAIB_ATTACK_TRIES sets the tries of each variant."""
 
-        result, private = self.attack(swap)
-        # Only what the attacker moved aside is left.
-        self.assertTrue(result.tmp_files)
-        self.assertTrue(all(p.startswith(private + ".old/") for p in result.tmp_files),
-                        result.tmp_files)
+    VARIANTS = (("#!", "in-place"), ("#!", "rename"), ("#!", "held"), ("#!", "proc"),
+                ("ELF", "in-place"), ("ELF", "rename"), ("ELF", "held"))
+    TRIES = int(os.environ.get("NAIB_ATTACK_TRIES", "2"))
+
+    def test_the_forged_bytes_never_run(self):
+        summary = []
+        for kind, mode in self.VARIANTS:
+            genuine, forged = script_installers() if kind == "#!" else elf_installers()
+            wins = 0
+            for attempt in range(self.TRIES):
+                with self.subTest(kind=kind, mode=mode, attempt=attempt):
+                    install = Install(self, installer=genuine)
+                    world = install.world
+                    attacker = world.add_program(sandbox.build_output("NAIB_ATTACKER"),
+                                                 f"{sandbox.HOME}/attacker")
+                    world.write(f"{sandbox.HOME}/genuine", genuine)
+                    world.write(f"{sandbox.HOME}/forged", forged)
+                    running = install.start(launcher=(
+                        attacker, mode, f"{sandbox.HOME}/genuine", f"{sandbox.HOME}/forged",
+                        ATTACK_REPORT, "--"))
+                    result = running.result(timeout=30)
+                    report = read(world, ATTACK_REPORT) or ""
+                    wins += install.ran(EVIL_RECORD)
+                    self.assertFalse(install.ran(EVIL_RECORD), report)
+                    self.assertEqual(result.returncode, 0, report + result.stderr)
+                    self.assertTrue(install.ran(GOOD_RECORD), report)
+                    self.assertEqual(result.log_pairs[-4:], [
+                        (LOG_NOTICE, "Detached signature verified")] + runtime_installer_lines(
+                            ["-silent", "-eulaAccepted", PACKAGE], 0) + [end(0)])
+                    self.assertEqual(result.tmp_files, [])
+                    # The attack did change what it went for, or found it out of reach.
+                    expected = "write through" if mode == "proc" else r"(over|place|descriptor): done"
+                    self.assertRegex(report, expected)
+            summary.append(f"{kind} {mode} {wins}/{self.TRIES}")
+        print("\nforged installer ran: " + ", ".join(summary), file=sys.stderr)
 
 
 class PackageName(unittest.TestCase):
