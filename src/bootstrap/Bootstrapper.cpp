@@ -92,6 +92,9 @@ void Bootstrapper::applicationDidFinishLaunching() {
 
   // A bundle without a version still gets its start line; "unknown" says so plainly.
   install::logApplicationBegin(kName, bundleVersion_.value_or("unknown").c_str(), "Mac", "x86");
+  // A killed run (or a power loss) left its private directory, with an installer of up to
+  // a gigabyte in it, for good; whichever road this run takes, it goes now.
+  platform::removeAbandonedTemporaryDirectories();
 
   if (!appPath_) {
     install::logCouldNotLocateAppDir(lookedForAppPath_.c_str());

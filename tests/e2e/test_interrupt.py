@@ -6,8 +6,11 @@ ignored stays ignored for the installer, and a signal to the whole process group
 once; another process that races for the installer never gets its bytes run; and argument 0
 cannot name the package's parent."""
 
+import fcntl
 import json
 import os
+import re
+import shutil
 import signal
 import sys
 import unittest
@@ -349,6 +352,65 @@ class RacedInstaller(unittest.TestCase):
                     self.assertRegex(report, expected)
             summary.append(f"{kind} {mode} {wins}/{self.TRIES}")
         print("\nforged installer ran: " + ", ".join(summary), file=sys.stderr)
+
+
+class KilledRun(unittest.TestCase):
+    """A run killed outright (SIGKILL, a power loss) leaves its private directory; the next
+    run removes it, and nothing that it cannot prove an ended run of this user left."""
+
+    def test_the_next_run_removes_what_a_killed_run_left_and_nothing_else(self):
+        install = Install(self)
+        install.routes[f"{PLATFORM_PATH}/installer"].update(fault="stall", after=10)
+        killed = install.start()
+        killed.wait_until(lambda: install.in_tmp("installer"), what="a partial installer")
+        killed.send_signal(signal.SIGKILL)
+        killed.result(timeout=20)
+        tmp = install.world.host(sandbox.TMPDIR)
+        [left] = [d for d in os.listdir(tmp) if d.startswith("naib-")]
+        with open(os.path.join(tmp, left, ".naib-owner"), encoding="utf-8") as f:
+            marker = f.read()
+        machine = re.search(r"^machine (.*)$", marker, re.M).group(1)
+
+        def decoy(name, text=marker, mode=0o700, parent=tmp):
+            path = os.path.join(parent, name)
+            shutil.copytree(os.path.join(tmp, left), path)
+            os.chmod(path, mode)
+            if text is None:
+                os.unlink(os.path.join(path, ".naib-owner"))
+            else:
+                with open(os.path.join(path, ".naib-owner"), "w", encoding="utf-8") as f:
+                    f.write(text)
+            return path
+
+        def other_boot(same_machine):
+            text = re.sub(r"^boot .*$", "boot 00000000-0000-0000-0000-000000000000", marker,
+                          flags=re.M)
+            return text if same_machine else re.sub(r"^machine .*$", "machine 0", text, flags=re.M)
+
+        # Another run that still goes on (in another sandbox or container): its lock is held.
+        alive = open(os.path.join(decoy("naib-Alive1"), ".naib-owner"), "rb")
+        self.addCleanup(alive.close)
+        fcntl.flock(alive, fcntl.LOCK_EX)
+        elsewhere = os.path.join(install.world.host(sandbox.HOME), "kept")
+        os.makedirs(elsewhere)
+        os.symlink(decoy("naib-Target", parent=elsewhere), os.path.join(tmp, "naib-Linked"))
+        decoy("naib-NoMark", text=None)
+        decoy("naib-Opened", mode=0o755)
+        decoy("naib-Others", text=other_boot(same_machine=False))
+        decoy("naib-Reboot", text=other_boot(same_machine=True))
+        os.unlink(os.path.join(decoy("naib-LinkMk", text=None), "installer"))
+        os.symlink(os.path.join(tmp, left, ".naib-owner"),
+                   os.path.join(tmp, "naib-LinkMk", ".naib-owner"))
+
+        install.routes[f"{PLATFORM_PATH}/installer"] = {"file": "installer"}
+        result = install.start().result(timeout=30)
+        self.assertEqual(result.returncode, 0, result.stderr)
+        kept = {"naib-Alive1", "naib-Linked", "naib-NoMark", "naib-Opened", "naib-Others",
+                "naib-LinkMk"}
+        if not machine:  # no machine id: an earlier boot cannot be told from another machine
+            kept.add("naib-Reboot")
+        self.assertEqual(set(os.listdir(tmp)), kept)
+        self.assertTrue(os.path.exists(os.path.join(elsewhere, "naib-Target", "installer")))
 
 
 class PackageName(unittest.TestCase):
