@@ -60,7 +60,9 @@ while (info := signal.sigtimedwait(wanted, max(0, deadline - time.monotonic())))
 open("{SIGNAL_RECORD}", "w").write("".join(got))
 sys.exit(3 if got else 0)
 """
-COUNTING_BODY = (f"sed -n 's/^Sig\\(Blk\\|Ign\\):\\t//p' /proc/$$/status > {MASKS_RECORD}\n"
+# Read with builtins only: the shell blocks every signal while it starts a command.
+COUNTING_BODY = ("while read -r key value; do case $key in SigBlk:|SigIgn:) echo $value;; esac\n"
+                 f"done < /proc/$$/status > {MASKS_RECORD}\n"
                  f"exec /usr/bin/python3 -c '{COUNTING_PY}'\n")
 
 
