@@ -4,9 +4,11 @@
 #include <openssl/pem.h>
 #include <openssl/x509v3.h>
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdint>
 
 #include "download/Downloader.h"
 #include "libinstall/InstallLogMsgs.h"
@@ -117,15 +119,36 @@ BIO* inLargeBlocks(BIO* source) {
   return buffer.release();
 }
 
-// A writer of fd from its start, emptied first, that leaves fd open for its owner and
-// writes in blocks of kDataReadBlockBytes (the library writes 4 KiB at a time); null when
-// fd cannot be emptied.
-BIO* copyWriter(int fd) {
+// Called after every write of the copy: the bytes it wrote, at the same offsets of the data
+// file, have been digested and copied, and nothing reads them again. Released there (a
+// hole punched, the size kept), their pages go to the copy's next blocks: the two files
+// never take the memory of two installers, and the copy is written into memory that is in
+// use already instead of memory the system must first make ready. Where the descriptor is
+// not writable or the file system punches no holes, the data simply stays.
+long releaseCopiedData(BIO* copy, int operation, const char*, size_t, int, long, int result,
+                       size_t* written) {
+  if (operation == (BIO_CB_WRITE | BIO_CB_RETURN) && result > 0 && *written > 0) {
+    const int data = static_cast<int>(reinterpret_cast<intptr_t>(BIO_get_callback_arg(copy)));
+    const uint64_t end = BIO_number_written(copy);
+    ::fallocate(data, FALLOC_FL_PUNCH_HOLE | FALLOC_FL_KEEP_SIZE,
+                static_cast<off_t>(end - *written), static_cast<off_t>(*written));
+  }
+  return result;
+}
+
+// A writer of fd from its start, emptied first, that leaves fd open for its owner, writes
+// in blocks of kDataReadBlockBytes (the library writes 4 KiB at a time) and releases what
+// it wrote from the data file dataFd (-1: none); null when fd cannot be emptied.
+BIO* copyWriter(int fd, int dataFd) {
   if (fd < 0 || ::ftruncate(fd, 0) != 0 || ::lseek(fd, 0, SEEK_SET) != 0) return nullptr;
   BioPtr file(BIO_new_fd(fd, BIO_NOCLOSE));
   BioPtr buffer(BIO_new(BIO_f_buffer()));
   if (!file || !buffer || BIO_set_write_buffer_size(buffer.get(), kDataReadBlockBytes) != 1)
     return nullptr;
+  if (dataFd >= 0) {
+    BIO_set_callback_arg(file.get(), reinterpret_cast<char*>(static_cast<intptr_t>(dataFd)));
+    BIO_set_callback_ex(file.get(), releaseCopiedData);
+  }
   BIO_push(buffer.get(), file.release());
   return buffer.release();
 }
@@ -321,7 +344,8 @@ bool SignatureVerification::verifyDetachedSignature(PKCS7* p7) {
     setErrorString("Unable to read data " + dataPath_);
     return false;
   }
-  BioPtr copy(copyDescriptor_ ? copyWriter(*copyDescriptor_) : nullptr);
+  BioPtr copy(copyDescriptor_ ? copyWriter(*copyDescriptor_, dataDescriptor_.value_or(-1))
+                              : nullptr);
   if (copyDescriptor_ && !copy) {
     setErrorString("Unable to copy data " + dataPath_);
     return false;

@@ -5,6 +5,7 @@
 #include <openssl/pem.h>
 #include <openssl/x509v3.h>
 #include <sys/mman.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -190,7 +191,9 @@ TEST_F(SignatureVerificationTest, EveryByteOfALargeFileIsJudged) {
       const std::string path = pattern + "/data";
       std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
       clearCertChain();
-      const int fd = ::open(path.c_str(), O_RDONLY);
+      // Writable: the pass releases what it has copied, and must never release a byte
+      // before it has digested it.
+      const int fd = ::open(path.c_str(), O_RDWR);
       // A copy that held something before: what it holds after is the judged bytes alone.
       const int copy = ::memfd_create("copy", MFD_CLOEXEC);
       ASSERT_EQ(::write(copy, data.data(), 4096), 4096);
@@ -200,6 +203,11 @@ TEST_F(SignatureVerificationTest, EveryByteOfALargeFileIsJudged) {
       EXPECT_EQ(run(verifier, path, sig).valid, flip == std::string::npos);
       if (flip == std::string::npos) {
         EXPECT_EQ(contentsOf(copy), bytes);
+        struct stat st;
+        ASSERT_EQ(::fstat(fd, &st), 0);
+        EXPECT_EQ(st.st_size, static_cast<off_t>(size));
+        // Only the file system's last block, partly filled, may stay.
+        EXPECT_LE(st.st_blocks * 512, st.st_blksize) << "the copied data was released";
       }
       ::close(fd);
       ::close(copy);

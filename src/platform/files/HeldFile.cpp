@@ -8,7 +8,9 @@ namespace platform {
 
 HeldFile::HeldFile(std::string path) : path_(std::move(path)) {
   // Non-blocking only for the open itself: a FIFO planted at the path must not hang us.
-  const int fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+  const int flags = O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK;
+  int fd = ::open(path_.c_str(), O_RDWR | flags);
+  if (fd < 0) fd = ::open(path_.c_str(), O_RDONLY | flags);
   if (fd < 0) return;
   fd_.reset(FileDescriptor(fd));
   struct stat st;

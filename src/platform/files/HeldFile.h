@@ -11,8 +11,8 @@ namespace platform {
 
 class HeldFile {
  public:
-  /// Opens path for reading. Not open (descriptor() is -1) when it cannot be opened, is a
-  /// symbolic link, or is not a regular file.
+  /// Opens path for reading and writing, else for reading. Not open (descriptor() is -1)
+  /// when it cannot be opened, is a symbolic link, or is not a regular file.
   explicit HeldFile(std::string path);
 
   const std::string& path() const { return path_; }
