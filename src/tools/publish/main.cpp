@@ -8,11 +8,11 @@
 #include "libinstall/LibInstall.h"
 #include "libinstall/MacSystemVersion.h"
 #include "platform/url/HttpUrl.h"
+#include "platform/url/TreePath.h"
 #include "tools/common/StagedFile.h"
 #include "tools/common/ToolCli.h"
 #include "tools/common/Verification.h"
 #include "tools/publish/CrlPlan.h"
-#include "tools/publish/TreePath.h"
 
 namespace fs = std::filesystem;
 
@@ -72,7 +72,7 @@ bool writeTree(const std::string& tree, const std::vector<Entry>& entries, bool 
   std::vector<fs::path> targets;
   for (const Entry& e : entries) {
     std::string why;
-    const auto path = tools::treePathForUrl(e.url, why);
+    const auto path = platform::treePathForUrl(e.url, why);
     if (!path) {
       error = "cannot lay out " + tools::printable(e.url) + ": " + why;
       return false;
