@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "download/RateMeter.h"
+#include "platform/files/FileCopy.h"
 #include "platform/runloop/NotificationCenter.h"
 #include "platform/runloop/Observable.h"
 #include "platform/url/UrlDownload.h"
@@ -28,6 +29,13 @@ inline constexpr char kCrlDownloadDone[] = "CrlDownloadDone";
 inline constexpr std::int64_t kRuntimeMaxBytes = std::int64_t{4} << 30;
 inline constexpr std::int64_t kSignatureMaxBytes = std::int64_t{1} << 20;
 inline constexpr std::int64_t kCrlMaxBytes = std::int64_t{32} << 20;
+
+/// A file that the bundle carries for one URL of the list.
+struct CarriedFile {
+  std::string path;  ///< the file in the bundle; only ever read
+  /// false: copied instead of fetched; true: fetched, and copied only when the fetch fails.
+  bool onlyWhenFetchFails = false;
+};
 
 /// The run's created files, handed out as the Downloader's own list (not a copy): the next
 /// setUrlStrings() empties it.
@@ -61,6 +69,20 @@ class Downloader : private platform::UrlDownloadDelegate {
   /// over its cap fails with kUrlErrorDataLengthExceedsMaximum. Call after setUrlStrings.
   void setMaxBytes(std::vector<std::int64_t> caps) { maxBytes_ = std::move(caps); }
   const std::vector<std::string>& urlStrings() const { return urlStrings_; }
+  /// The folder that holds the bundle's copy of the download tree; empty (the default) for
+  /// a run whose caller takes nothing from the bundle. Kept across runs.
+  void setCarriedTree(std::string folder) { carriedTree_ = std::move(folder); }
+  /// The regular file (links followed) that the carried tree holds at url's path; nullopt
+  /// without a tree, for a URL that names no file of a tree, or when none is there.
+  std::optional<std::string> carriedFileFor(const std::string& url) const;
+  /// The bundle's files for the URLs of the list, in URL order; a URL past the end has
+  /// none. A carried file is copied into the temporary directory, with the progress and
+  /// Cancel of a transfer, and its install-log line "Using <what> carried in the bundle at
+  /// <path>" stands in for the download's lines (after them, when the fetch failed first).
+  /// A copy that fails fails its URL. Call after setUrlStrings, which forgets them.
+  void setCarriedFiles(std::vector<std::optional<CarriedFile>> files) {
+    carried_ = std::move(files);
+  }
   void setIgnoreFailures(bool value) { ignoreFailures_ = value; }
   bool ignoreFailures() const { return ignoreFailures_; }
   void setSilent(bool value) { silent_ = value; }
@@ -95,6 +117,12 @@ class Downloader : private platform::UrlDownloadDelegate {
                  int maxRetries) override;
 
   void resetProgress();
+  void addReceived(std::int64_t length);
+  /// The carried file of the current URL when it is to be copied now: instead of a fetch,
+  /// or after a failed one.
+  const CarriedFile* carriedForCurrentUrl(bool fetchFailed) const;
+  void startCarriedCopy(const CarriedFile& file);
+  void carriedCopyFailed(long code, const std::string& reason);
   void doingDownload(bool active);
   /// After a URL ended: starts the next one when success allows and one is left, else ends
   /// the run with success.
@@ -114,6 +142,9 @@ class Downloader : private platform::UrlDownloadDelegate {
   std::vector<std::string> urlStrings_;
   std::vector<std::string> runtimeArgs_;
   std::unique_ptr<platform::UrlDownload> urlDownload_;
+  std::unique_ptr<platform::FileCopy> copy_;  ///< the current URL's carried file, copying
+  std::string carriedTree_;
+  std::vector<std::optional<CarriedFile>> carried_;
   std::optional<platform::UrlResponse> urlResponse_;
   PathList resultPaths_ = std::make_shared<std::vector<std::string>>();
   std::vector<std::string> cleanupPaths_;

@@ -72,15 +72,17 @@ class DownloaderTest : public ::testing::Test {
 
   /// Runs urls (server paths or whole URLs) to their notification.
   void runAll(std::vector<std::string> urls, const std::string& name = kInstallerDownloadDone,
-              std::vector<std::int64_t> caps = {}) {
-    runOn(downloader_, std::move(urls), name, std::move(caps));
+              std::vector<std::int64_t> caps = {},
+              std::vector<std::optional<CarriedFile>> carried = {}) {
+    runOn(downloader_, std::move(urls), name, std::move(caps), std::move(carried));
   }
   void runOn(Downloader& downloader, std::vector<std::string> urls, const std::string& name,
-             std::vector<std::int64_t> caps) {
+             std::vector<std::int64_t> caps, std::vector<std::optional<CarriedFile>> carried = {}) {
     for (auto& u : urls)
       if (u.rfind("/", 0) == 0) u = server_.url(u);
     downloader.setUrlStrings(urls);
     if (!caps.empty()) downloader.setMaxBytes(caps);
+    if (!carried.empty()) downloader.setCarriedFiles(std::move(carried));
     const std::size_t before = received_.size();
     downloader.startDownload(name);
     ASSERT_TRUE(platform::runMainLoopUntil([&] { return received_.size() > before; }, 15000));
@@ -347,6 +349,71 @@ TEST_F(DownloaderTest, EachUrlHasTheCapOfItsKindAndANewListForgetsThem) {
 
   runAll({"/installer.pkg"});
   EXPECT_TRUE(received_[2].success);
+}
+
+TEST_F(DownloaderTest, CarriedFilesAreCopiedInsteadOfFetchedOrOnlyWhenTheFetchFails) {
+  const std::string tree = scratch_.path() + "/Runtime";
+  fs::create_directories(tree + "/folder.crl");
+  const std::string installer = tree + "/installer.pkg";
+  std::ofstream(installer) << std::string(20000, 'i');
+  std::ofstream(tree + "/missing") << "carried list";
+  std::ofstream(tree + "/installer.sig") << "carried signature";
+  downloader_.setCarriedTree(tree);
+  EXPECT_EQ(downloader_.carriedFileFor(server_.url("/installer.pkg")), installer);
+  EXPECT_FALSE(downloader_.carriedFileFor(server_.url("/folder.crl")));
+  EXPECT_FALSE(downloader_.carriedFileFor(server_.url("/absent")));
+  EXPECT_FALSE(downloader_.carriedFileFor(server_.url("/a/%2e%2e/%2e%2e/installer.pkg")));
+
+  runAll({"/installer.pkg", "/installer.sig"}, kInstallerDownloadDone, {},
+         {CarriedFile{installer}});
+  ASSERT_TRUE(received_[0].success);
+  EXPECT_EQ(*received_[0].files, (Paths{tmp("installer.pkg"), tmp("installer.sig")}));
+  EXPECT_EQ(readFile(tmp("installer.pkg")), std::string(20000, 'i'));
+  EXPECT_EQ(server_.requests(), (std::vector<std::string>{"GET /installer.sig"}));
+  EXPECT_EQ(maxPercent(), 100.0);
+  EXPECT_EQ(presenter_.calls.front(), "enable");
+  EXPECT_EQ(presenter_.calls[1], "show") << "the copy shows the progress window";
+
+  downloader_.setIgnoreFailures(true);
+  runAll({"/missing", "/installer.sig"}, kCrlDownloadDone, {},
+         {CarriedFile{tree + "/missing", true}, CarriedFile{tree + "/installer.sig", true}});
+  EXPECT_TRUE(received_[1].success);
+  EXPECT_EQ(*received_[1].files, (Paths{tmp("missing"), tmp("installer.sig-1")}));
+  EXPECT_EQ(readFile(tmp("missing")), "carried list");
+  const std::string& lines = log();
+  EXPECT_NE(lines.find("Using runtime installer carried in the bundle at " + installer + "\n"),
+            std::string::npos);
+  EXPECT_EQ(lines.find("Begin runtime download"), std::string::npos);
+  EXPECT_NE(lines.find("Download failure: The requested URL was not found on this server.\n"
+                       "status Using revocation list carried in the bundle at " +
+                       tree + "/missing\n"),
+            std::string::npos)
+      << lines;
+  EXPECT_EQ(lines.find("carried in the bundle at " + tree + "/installer.sig"), std::string::npos)
+      << "a list that was fetched needs no carried one";
+}
+
+TEST_F(DownloaderTest, ACarriedCopyIsCancelledLikeATransferAndFailsItsUrlWhenItCannotRead) {
+  const std::string carried = scratch_.path() + "/big";
+  std::ofstream(carried) << std::string(3 * platform::kCopyPieceBytes, 'b');
+  downloader_.setUrlStrings({server_.url("/big")});
+  downloader_.setCarriedFiles({CarriedFile{carried}});
+  downloader_.startDownload(kInstallerDownloadDone);
+  downloader_.stopDownLoad();
+  ASSERT_TRUE(platform::runMainLoopUntil([&] { return !received_.empty(); }, 5000));
+  platform::runMainLoopUntil([] { return false; }, 200);
+  ASSERT_EQ(received_.size(), 1u);
+  EXPECT_FALSE(received_[0].success);
+  EXPECT_EQ(*received_[0].files, Paths{tmp("big")});
+  EXPECT_LT(fs::file_size(tmp("big")), fs::file_size(carried));
+
+  runAll({"/gone"}, kInstallerDownloadDone, {}, {CarriedFile{scratch_.path() + "/gone"}});
+  EXPECT_FALSE(received_[1].success);
+  EXPECT_EQ(downloader_.lastError()->code, platform::kUrlErrorCannotCreateFile);
+  EXPECT_NE(log().find("Download cancelled\n"), std::string::npos);
+  EXPECT_NE(log().find("Download failure: cannot read " + scratch_.path() + "/gone: No such file"),
+            std::string::npos);
+  EXPECT_TRUE(server_.requests().empty());
 }
 
 TEST_F(DownloaderTest, RetryIsLoggedAndTheSameFileCompletes) {
