@@ -227,12 +227,12 @@ void Downloader::setUrlStrings(std::vector<std::string> urls) {
 
 namespace download {
 
-std::optional<std::string> Downloader::carriedFileFor(const std::string& url) const {
-  if (carriedTree_.empty()) return std::nullopt;
+std::optional<std::string> carriedFileIn(const std::string& folder, const std::string& url) {
+  if (folder.empty()) return std::nullopt;
   std::string why;
   const auto relative = platform::treePathForUrl(url, why);
   if (!relative) return std::nullopt;
-  std::string path = platform::appendPathComponent(carriedTree_, *relative);
+  std::string path = platform::appendPathComponent(folder, *relative);
   if (!platform::isRegularFile(path)) return std::nullopt;
   return path;
 }

@@ -37,6 +37,10 @@ struct CarriedFile {
   bool onlyWhenFetchFails = false;
 };
 
+/// The regular file (links followed) that the carried tree in folder holds at url's path;
+/// nullopt for an empty folder, a URL that names no file of a tree, or when none is there.
+std::optional<std::string> carriedFileIn(const std::string& folder, const std::string& url);
+
 /// The run's created files, handed out as the Downloader's own list (not a copy): the next
 /// setUrlStrings() empties it.
 using PathList = std::shared_ptr<std::vector<std::string>>;
@@ -72,9 +76,10 @@ class Downloader : private platform::UrlDownloadDelegate {
   /// The folder that holds the bundle's copy of the download tree; empty (the default) for
   /// a run whose caller takes nothing from the bundle. Kept across runs.
   void setCarriedTree(std::string folder) { carriedTree_ = std::move(folder); }
-  /// The regular file (links followed) that the carried tree holds at url's path; nullopt
-  /// without a tree, for a URL that names no file of a tree, or when none is there.
-  std::optional<std::string> carriedFileFor(const std::string& url) const;
+  /// carriedFileIn the carried tree; nullopt without one.
+  std::optional<std::string> carriedFileFor(const std::string& url) const {
+    return carriedFileIn(carriedTree_, url);
+  }
   /// The bundle's files for the URLs of the list, in URL order; a URL past the end has
   /// none. A carried file is copied into the temporary directory, with the progress and
   /// Cancel of a transfer, and its install-log line "Using <what> carried in the bundle at
