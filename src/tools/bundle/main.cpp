@@ -11,12 +11,15 @@ namespace {
 
 constexpr char kTool[] = "naib-bundle";
 constexpr char kUsage[] =
-    "Usage: naib-bundle [--name APP] [--output DIR] [--program PATH] [--force]\n"
-    "                   PACKAGE VERSION\n"
+    "Usage: naib-bundle [--name APP] [--output DIR] [--program PATH] [--runtime TREE]\n"
+    "                   [--force] PACKAGE VERSION\n"
     "Makes DIR/Install APP.app (DIR defaults to the current folder, APP to the package\n"
     "folder's name) around naib-bootstrapper, with the application package PACKAGE in its\n"
     "resources and VERSION as its bundle version.\n"
     "  --program PATH  the program to wrap (default: the installed naib-bootstrapper)\n"
+    "  --runtime TREE  carry the runtime installer, signature and revocation lists of a\n"
+    "                  download tree made by naib-publish, for installs without a network;\n"
+    "                  each installer is verified as the program verifies it\n"
     "  --force         replace an existing bundle\n"
     "Exit status: 0 made, 2 refused (nothing written).\n";
 
@@ -30,6 +33,22 @@ std::string defaultProgram() {
   return installed;
 }
 
+/// With --runtime, what the bundle will carry from the tree; the refusal, else empty.
+std::string findRuntime(const tools::CommandLine& line, tools::BundleRequest& request) {
+  request.runtimeTree = line.value("--runtime").value_or("");
+  if (request.runtimeTree.empty()) {
+    return line.has("--runtime") ? "--runtime needs a download tree folder" : "";
+  }
+  return tools::findCarriedRuntime(request.runtimeTree, request.runtime);
+}
+
+void warnAboutMissingLists(const tools::CarriedRuntime& runtime) {
+  for (const std::string& url : runtime.missingLists) {
+    std::cerr << kTool << ": warning: the tree holds no revocation list for "
+              << tools::printable(url) << "; the program will fetch it\n";
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -37,7 +56,9 @@ int main(int argc, char** argv) {
   if (auto answered = tools::answerInfoOptions(kTool, args, kUsage)) return *answered;
   std::string error;
   auto line = tools::parseCommandLine(
-      args, {{"--name", true}, {"--output", true}, {"--program", true}, {"--force"}}, error);
+      args,
+      {{"--name", true}, {"--output", true}, {"--program", true}, {"--runtime", true}, {"--force"}},
+      error);
   if (!line) return tools::refuse(kTool, error + " (see --help)");
   if (line->positionals.size() != 2) {
     return tools::refuse(kTool, "expected PACKAGE and VERSION (see --help)");
@@ -49,11 +70,15 @@ int main(int argc, char** argv) {
   request.outputDir = line->value("--output").value_or(".");
   request.program = line->value("--program").value_or(defaultProgram());
   request.force = line->has("--force");
+  if (auto problem = findRuntime(*line, request); !problem.empty()) {
+    return tools::refuse(kTool, tools::printable(problem));
+  }
   if (std::string problem = tools::makeBundle(request); !problem.empty()) {
     return tools::refuse(kTool, tools::printable(problem));
   }
   std::cout << platform::appendPathComponent(request.outputDir,
                                              tools::bundleFileName(request.appName))
             << "\n";
+  warnAboutMissingLists(request.runtime);
   return tools::kExitOk;
 }
