@@ -18,7 +18,7 @@ void SignatureVerification::setDownloader(std::shared_ptr<download::Downloader> 
   download::Downloader* d = downloader_.get();
   startCrlDownload_ = [d](const std::vector<std::string>& urls) {
     d->setUrlStrings(urls);
-    d->setMaxBytes({download::kCrlMaxBytes});
+    d->setLimits({download::kCrlLimits});
     // Lists the bundle carries count as fetched while current; none without a carried tree.
     d->setCarriedFiles(carriedCrls(*d, urls, std::time(nullptr)));
     d->setIgnoreFailures(true);
