@@ -224,10 +224,6 @@ void Downloader::setUrlStrings(std::vector<std::string> urls) {
   resultPaths_->clear();
 }
 
-}  // namespace download
-
-namespace download {
-
 std::optional<std::string> carriedFileIn(const std::string& folder, const std::string& url) {
   if (folder.empty()) return std::nullopt;
   std::string why;
@@ -251,27 +247,30 @@ void Downloader::startCarriedCopy(const CarriedFile& file) {
   const std::string directory = platform::temporaryDirectory();
   std::string why = "no temporary directory for " + file.path;
   if (!directory.empty()) {
-    platform::FileCopyCallbacks callbacks{[this](std::int64_t copied, std::int64_t size) {
-                                            expectedBytes_ = size;
-                                            addReceived(copied - bytesReceived_);
-                                          },
-                                          [this] {
-                                            copy_.reset();
-                                            ++currentUrlIndex_;
-                                            continueOrEnd(true);
-                                          },
-                                          [this](const std::string& reason) {
-                                            copy_.reset();
-                                            carriedCopyFailed(platform::kUrlErrorCannotWriteToFile,
-                                                              reason);
-                                          }};
     copy_ = platform::FileCopy::start(
         file.path, platform::appendPathComponent(directory, platform::lastPathComponent(file.path)),
-        optionsForCurrentUrl().maxBytes, std::move(callbacks), why);
+        optionsForCurrentUrl().maxBytes, copyCallbacks(), why);
   }
   if (!copy_) return carriedCopyFailed(platform::kUrlErrorCannotCreateFile, why);
   resultPaths_->push_back(copy_->destinationPath());
   doingDownload(true);
+}
+
+platform::FileCopyCallbacks Downloader::copyCallbacks() {
+  auto progress = [this](std::int64_t copied, std::int64_t size) {
+    expectedBytes_ = size;
+    addReceived(copied - bytesReceived_);
+  };
+  auto finished = [this] {
+    copy_.reset();
+    ++currentUrlIndex_;
+    continueOrEnd(true);
+  };
+  auto failed = [this](const std::string& reason) {
+    copy_.reset();
+    carriedCopyFailed(platform::kUrlErrorCannotWriteToFile, reason);
+  };
+  return {progress, finished, failed};
 }
 
 void Downloader::carriedCopyFailed(long code, const std::string& reason) {

@@ -136,6 +136,8 @@ class Downloader : private platform::UrlDownloadDelegate {
   /// or after a failed one.
   const CarriedFile* carriedForCurrentUrl(bool fetchFailed) const;
   void startCarriedCopy(const CarriedFile& file);
+  /// A copy's progress, end and failure, each handled as a transfer's.
+  platform::FileCopyCallbacks copyCallbacks();
   void carriedCopyFailed(long code, const std::string& reason);
   void doingDownload(bool active);
   /// After a URL ended: starts the next one when success allows and one is left, else ends
