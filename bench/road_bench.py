@@ -34,9 +34,10 @@ network is unplugged and no server:
                   program (naib-bootstrapper-testroot with its naib-*.so beside it), so
                   that a change is measured against its predecessor in the same session
   --offline       the offline road against the copy (above)
-  --profile DIR   instead: one road of the first size under `perf record -g` (the sandbox
-                  and everything in it) and under `strace -f`, once counting (-c) and once
-                  timing the calls that mark the road's steps; the reports land in DIR
+  --profile DIR   instead: one road (with --offline the offline one) of the first size
+                  under `perf record -g` (the sandbox and everything in it) and under
+                  `strace -f`, once counting (-c) and once timing the calls that mark the
+                  road's steps; the reports land in DIR
 
 Usage: bench/road_bench.sh [BUILD_DIR] [--runs N] [--compare LABEL=PROGRAM]... [--offline]
                            [--profile DIR] [SIZE_MIB...]
@@ -329,16 +330,19 @@ def bench(size_mib, runs, others, offline):
     return max(peaks[next(iter(exes))])
 
 
-def profile(size_mib, out):
-    """One road under perf, one under strace; the sandbox runs as for the benchmark."""
+def profile(size_mib, out, offline):
+    """One road (the offline one with offline) under perf, one under strace; the sandbox
+    runs as for the benchmark."""
     size = size_mib << 20
     os.makedirs(out, exist_ok=True)
     with sandbox.World() as world, tempfile.TemporaryDirectory(prefix="naib-road-") as work:
         tree, urls = publish(world, work, size)
-        exe = bundle(world, work, sandbox.build_output("NAIB_PROGRAM"), shipping.PACKAGE)
-        server = start_server(world, tree)
-        run_once(world, server, "road", exe, urls, size)
-        env = world.environment({"http_proxy": server.url, "no_proxy": ""})
+        world.offline = offline
+        exe = bundle(world, work, sandbox.build_output("NAIB_PROGRAM"), shipping.PACKAGE,
+                     tree if offline else None)
+        server = None if offline else start_server(world, tree)
+        run_once(world, server, "offline" if offline else "road", exe, urls, size)
+        env = world.environment({} if offline else {"http_proxy": server.url, "no_proxy": ""})
         argv = world.bwrap_argv([exe, "-silent", "-allowDownload"])
         data = os.path.join(out, "perf.data")
         for tracer in (["perf", "record", "-g", "-F", "999", "-o", data, "--"],
@@ -347,7 +351,8 @@ def profile(size_mib, out):
                        # so that the timeline is close to an untraced run.
                        ["strace", "-f", "--seccomp-bpf", "-tt", "-T", "-o",
                         os.path.join(out, "strace-steps.txt"), "-e",
-                        "trace=execve,connect,openat,unlink,unlinkat,rmdir,exit_group,wait4",
+                        "trace=execve,connect,openat,unlink,unlinkat,rmdir,exit_group,wait4,"
+                        "copy_file_range",
                         "--"]):
             os.sync()
             wait_for_quiet()
@@ -384,7 +389,7 @@ def main():
     parser.add_argument("--offline", action="store_true")
     args = parser.parse_args()
     if args.profile:
-        return profile(args.sizes[0], args.profile)
+        return profile(args.sizes[0], args.profile, args.offline)
     others = [tuple(item.split("=", 1)) for item in args.compare]
     peaks = {size: bench(size, args.runs, others, args.offline) for size in args.sizes}
     if len(peaks) > 1:
