@@ -69,6 +69,9 @@ void logDownloadRetry(long long bytesSoFar, int retry, int maxRetries) {
   installLog(kSeverityNotice, "Download interrupted after %lld bytes, retrying (%d of %d)",
              bytesSoFar, retry, maxRetries);
 }
+void logProxyNotUsed(const char* reason) {
+  installLog(kSeverityNotice, "Proxy settings not used: %s", text(reason).c_str());
+}
 void logSigValid(const char* kind) {
   installLog(kSeverityNotice, "%s signature verified", text(kind).c_str());
 }

@@ -22,6 +22,7 @@ void logDownloadSuccess();
 void logDownloadFailure(const char* reason);
 void logDownloadCancel();
 void logDownloadRetry(long long bytesSoFar, int retry, int maxRetries);
+void logProxyNotUsed(const char* reason);
 void logSigValid(const char* kind);
 void logSigInvalid(const char* kind);
 void logCouldNotLocateAppDir(const char* path);

@@ -58,6 +58,8 @@ TEST_F(InstallLog, EveryEventWritesItsTextAfterTheStatusWord) {
       {[] { logDownloadCancel(); }, "Download cancelled"},
       {[] { logDownloadRetry(134217728, 1, 4); },
        "Download interrupted after 134217728 bytes, retrying (1 of 4)"},
+      {[] { logProxyNotUsed("unsupported proxy scheme https; connecting directly"); },
+       "Proxy settings not used: unsupported proxy scheme https; connecting directly"},
       {[] { logSigValid("Detached"); }, "Detached signature verified"},
       {[] { logSigInvalid("Detached"); }, "Detached signature validation failed"},
       {[] { logCouldNotLocateAppDir("/A.app/Contents/Resources/Sample"); },

@@ -13,6 +13,7 @@
 #include "platform/url/DestinationFile.h"
 #include "platform/url/GzipDecoder.h"
 #include "platform/url/HttpUrl.h"
+#include "platform/url/ProxyResolver.h"
 #include "platform/url/TransferPolicy.h"
 
 namespace platform {
@@ -143,6 +144,9 @@ struct UrlDownload::Impl {
   bool shouldRetry() const;
   void scheduleRetry();
   bool followRedirect();
+  bool sendRequest(const std::string& target);
+  void onProxyChosen(const ProxyChoice& choice);
+  bool attach();
   void newRequest();
   bool beginResponse();
   bool refuseStatus(long status);
@@ -199,6 +203,7 @@ struct UrlDownload::Impl {
   std::int64_t bytesWritten = 0;
   std::string validator;  ///< the stored entity's If-Range value; empty: cannot resume
 
+  std::unique_ptr<ProxyLookup> proxyLookup;  ///< the desktop's proxy for the next request
   SlistPtr headers;
   SlistPtr rangeHeaders;  ///< headers plus If-Range, for a resuming attempt
   EasyPtr easy;
@@ -285,10 +290,35 @@ bool UrlDownload::Impl::startAttempt() {
   }
   // A retry never reuses the connection that just failed it.
   curl_easy_setopt(e, CURLOPT_FRESH_CONNECT, retries > 0 ? 1L : 0L);
-  newRequest();
   bytesReceived = 0;
-  speed.restart(requestStart);
-  if (curl_multi_add_handle(multi.get(), e) != CURLM_OK) return false;
+  speed.restart(g_get_monotonic_time());
+  return sendRequest(url);
+}
+
+// Sends the request for target, through the proxy that the desktop's settings give for
+// that very URL, redirects included. A proxy named in the environment is libcurl's
+// business, as it always was.
+bool UrlDownload::Impl::sendRequest(const std::string& target) {
+  // The request counts as sent from here: the header deadline covers a slow resolver.
+  newRequest();
+  if (proxyEnvironmentSet()) return attach();
+  proxyLookup =
+      std::make_unique<ProxyLookup>(target, [this](const ProxyChoice& c) { onProxyChosen(c); });
+  return true;
+}
+
+void UrlDownload::Impl::onProxyChosen(const ProxyChoice& choice) {
+  proxyLookup.reset();
+  if (!choice.notice.empty()) delegate.proxyNotUsed(*owner, choice.notice);
+  if (cancelled) return;
+  curl_easy_setopt(easy.get(), CURLOPT_PROXY, choice.proxy.c_str());
+  if (attach()) return;
+  fail(kUrlErrorUnknown);
+  report();  // may destroy the transfer
+}
+
+bool UrlDownload::Impl::attach() {
+  if (curl_multi_add_handle(multi.get(), easy.get()) != CURLM_OK) return false;
   attached = true;
   return true;
 }
@@ -301,8 +331,9 @@ void UrlDownload::Impl::newRequest() {
 
 gboolean UrlDownload::Impl::onWatchdog(gpointer self) {
   auto* impl = static_cast<Impl*>(self);
-  // Not inside a loop nested in a libcurl callback, and not while waiting to retry.
-  if (impl->insideCurl > 0 || !impl->attached) return G_SOURCE_CONTINUE;
+  // Not inside a loop nested in a libcurl callback, and not while waiting to retry; a
+  // request that waits for its proxy is held to the header deadline.
+  if (impl->insideCurl > 0 || (!impl->attached && !impl->proxyLookup)) return G_SOURCE_CONTINUE;
   const gint64 now = g_get_monotonic_time();
   const double idleSeconds = static_cast<double>(now - impl->lastActivity) / 1e6;
   const double waitingSeconds = static_cast<double>(now - impl->requestStart) / 1e6;
@@ -350,6 +381,7 @@ void UrlDownload::Impl::stop() {
   watchdog = 0;
   if (retryWait != 0) g_source_remove(retryWait);
   retryWait = 0;
+  proxyLookup.reset();
   decoder.reset();
   if (file) file->close();
   file.reset();
@@ -617,6 +649,7 @@ bool UrlDownload::Impl::shouldRetry() const {
 void UrlDownload::Impl::scheduleRetry() {
   if (attached) curl_multi_remove_handle(multi.get(), easy.get());
   attached = false;
+  proxyLookup.reset();
   const double scheduled = options.retryWaitsSeconds[static_cast<std::size_t>(retries)];
   const double wait = retryWaitSeconds(scheduled, retryAfter, options.maxRetryAfterSeconds);
   ++retries;
@@ -656,14 +689,10 @@ bool UrlDownload::Impl::followRedirect() {
   attached = false;
   responseSeen = false;
   discardBody = false;
-  newRequest();
   curl_easy_setopt(easy.get(), CURLOPT_URL, newUrl.c_str());
-  if (curl_multi_add_handle(multi.get(), easy.get()) != CURLM_OK) {
-    fail(makeUrlError(kUrlErrorUnknown, newUrl));
-    return false;
-  }
-  attached = true;
-  return true;
+  if (sendRequest(newUrl)) return true;
+  fail(makeUrlError(kUrlErrorUnknown, newUrl));
+  return false;
 }
 
 void UrlDownload::Impl::fail(UrlError error) {
