@@ -72,6 +72,9 @@ void logDownloadRetry(long long bytesSoFar, int retry, int maxRetries) {
 void logProxyNotUsed(const char* reason) {
   installLog(kSeverityNotice, "Proxy settings not used: %s", text(reason).c_str());
 }
+void logWaitingForInstall() {
+  installLog(kSeverityNotice, "Waiting for another install to finish");
+}
 void logSigValid(const char* kind) {
   installLog(kSeverityNotice, "%s signature verified", text(kind).c_str());
 }

@@ -60,6 +60,7 @@ TEST_F(InstallLog, EveryEventWritesItsTextAfterTheStatusWord) {
        "Download interrupted after 134217728 bytes, retrying (1 of 4)"},
       {[] { logProxyNotUsed("unsupported proxy scheme https; connecting directly"); },
        "Proxy settings not used: unsupported proxy scheme https; connecting directly"},
+      {[] { logWaitingForInstall(); }, "Waiting for another install to finish"},
       {[] { logSigValid("Detached"); }, "Detached signature verified"},
       {[] { logSigInvalid("Detached"); }, "Detached signature validation failed"},
       {[] { logCouldNotLocateAppDir("/A.app/Contents/Resources/Sample"); },
