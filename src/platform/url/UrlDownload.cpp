@@ -152,6 +152,10 @@ struct UrlDownload::Impl {
   bool refuseStatus(long status);
   bool continueOrRestart(long status);
   bool restartFile(const UrlResponse& response);
+  bool chooseContentCoding();
+  bool decodeInto(GzipDecoder& decoder, const char* data, std::size_t length,
+                  const GzipDecoder::Sink& sink);
+  bool writeEntity(const char* data, std::size_t length);
   std::string headerValue(const char* name) const;
   bool attemptTooSlow(gint64 now);
   bool store(const char* data, std::size_t length);
@@ -199,7 +203,8 @@ struct UrlDownload::Impl {
   bool allowOverwrite = false;
   std::unique_ptr<DestinationFile> file;
   bool decode = false;
-  std::unique_ptr<GzipDecoder> decoder;
+  std::unique_ptr<GzipDecoder> decoder;         ///< the entity's gzip, when the delegate asks
+  std::unique_ptr<GzipDecoder> contentDecoder;  ///< the response's Content-Encoding: gzip
   std::int64_t bytesWritten = 0;
   std::string validator;  ///< the stored entity's If-Range value; empty: cannot resume
 
@@ -265,7 +270,8 @@ bool UrlDownload::Impl::configure(const std::string& address) {
 // already holds a known entity's first bytes.
 bool UrlDownload::Impl::startAttempt() {
   CURL* e = easy.get();
-  const bool resume = bytesWritten > 0 && !validator.empty() && !decode && !restartFromZero;
+  const bool resume =
+      bytesWritten > 0 && !validator.empty() && !decode && !contentDecoder && !restartFromZero;
   resumeFrom = resume ? bytesWritten : 0;
   restartFromZero = false;
   retryStatus = false;
@@ -383,6 +389,7 @@ void UrlDownload::Impl::stop() {
   retryWait = 0;
   proxyLookup.reset();
   decoder.reset();
+  contentDecoder.reset();
   if (file) file->close();
   file.reset();
 }
@@ -524,6 +531,7 @@ bool UrlDownload::Impl::beginResponse() {
   if (status < 200 || status >= 300) return refuseStatus(status);
   const UrlResponse response = currentResponse();
   if (file) return restartFile(response);
+  if (!chooseContentCoding()) return false;
   delegate.didReceiveResponse(*owner, response);
   if (interrupted()) return false;
   decode = delegate.shouldDecodeSourceDataOfMIMEType(*owner, response.mimeType);
@@ -572,6 +580,7 @@ bool UrlDownload::Impl::continueOrRestart(long status) {
 // A later attempt's whole entity: same destination, emptied, and a new response for the
 // delegate, which starts its count again.
 bool UrlDownload::Impl::restartFile(const UrlResponse& response) {
+  if (!chooseContentCoding()) return false;
   if (!file->rewind()) {
     fail(kUrlErrorCannotWriteToFile);
     return false;
@@ -583,24 +592,56 @@ bool UrlDownload::Impl::restartFile(const UrlResponse& response) {
   return !interrupted();
 }
 
+// Some servers send a stored gzip file to every client, asked or not (nginx's
+// "gzip_static always", object stores with a Content-Encoding set): with its one layer
+// removed, the body is the entity. A coding that cannot be removed here fails the
+// transfer rather than leave encoded bytes for the file.
+bool UrlDownload::Impl::chooseContentCoding() {
+  switch (contentCodingOf(headerValue("Content-Encoding"))) {
+    case ContentCoding::kIdentity:
+      contentDecoder.reset();
+      return true;
+    case ContentCoding::kGzip:
+      contentDecoder = std::make_unique<GzipDecoder>();
+      return true;
+    case ContentCoding::kUnsupported:
+      break;
+  }
+  fail(kUrlErrorCannotDecodeContentData);
+  return false;
+}
+
 std::string UrlDownload::Impl::headerValue(const char* name) const {
   curl_header* header = nullptr;
   if (curl_easy_header(easy.get(), name, 0, CURLH_HEADER, -1, &header) != CURLHE_OK) return {};
   return header->value != nullptr ? header->value : "";
 }
 
+// The body on the wire: its content coding removed, then the entity decoded as the
+// delegate asked.
 bool UrlDownload::Impl::store(const char* data, std::size_t length) {
-  if (decoder) {
-    auto status = decoder->feed(data, length, [this](const char* piece, std::size_t size) {
-      return writeDecoded(piece, size);
-    });
-    if (status == GzipDecoder::Status::kCorrupt) fail(kUrlErrorCannotDecodeContentData);
-    if (status != GzipDecoder::Status::kOk) return false;
-  } else if (!writeDecoded(data, length)) {
-    return false;
-  }
+  const bool stored = contentDecoder ? decodeInto(*contentDecoder, data, length,
+                                                  [this](const char* piece, std::size_t size) {
+                                                    return writeEntity(piece, size);
+                                                  })
+                                     : writeEntity(data, length);
+  if (!stored) return false;
   delegate.didReceiveDataOfLength(*owner, static_cast<std::uint32_t>(length));
   return !interrupted();
+}
+
+bool UrlDownload::Impl::writeEntity(const char* data, std::size_t length) {
+  if (!decoder) return writeDecoded(data, length);
+  return decodeInto(*decoder, data, length, [this](const char* piece, std::size_t size) {
+    return writeDecoded(piece, size);
+  });
+}
+
+bool UrlDownload::Impl::decodeInto(GzipDecoder& gzip, const char* data, std::size_t length,
+                                   const GzipDecoder::Sink& sink) {
+  const auto status = gzip.feed(data, length, sink);
+  if (status == GzipDecoder::Status::kCorrupt) fail(kUrlErrorCannotDecodeContentData);
+  return status == GzipDecoder::Status::kOk;
 }
 
 bool UrlDownload::Impl::writeDecoded(const char* data, std::size_t length) {
@@ -623,7 +664,9 @@ void UrlDownload::Impl::onDone(CURLcode result) {
   if (!interrupted() && !responseSeen) beginResponse();
   if (!interrupted() && discardBody && followRedirect()) return;
   // A gzip body that stops before its trailer is a truncated download, not a file.
-  if (!interrupted() && decoder && !decoder->finished()) fail(kUrlErrorCannotDecodeContentData);
+  const bool cutShort =
+      (decoder && !decoder->finished()) || (contentDecoder && !contentDecoder->finished());
+  if (!interrupted() && cutShort) fail(kUrlErrorCannotDecodeContentData);
   endAttempt();
 }
 
