@@ -126,7 +126,7 @@ void Bootstrapper::applicationDidFinishLaunching() {
                                               kUrlBufferSize))
       endLaunch(naib::NAIB_DOWNLOAD_FAILED);
     downloader_->setUrlStrings({installerUrl, signatureUrl});
-    downloader_->setMaxBytes({download::kRuntimeMaxBytes, download::kSignatureMaxBytes});
+    downloader_->setLimits({download::kRuntimeLimits, download::kSignatureLimits});
     downloader_->setSilent(silent);
     downloader_->setLocalizedCancel(message(messages::kMsgCancel));
     downloader_->setLocalizedPleaseWait(message(messages::kMsgPleaseWait));

@@ -2,7 +2,8 @@
 // One function per install event: each fixes its text and severity, so callers never
 // pass a format. String arguments are NUL-terminated UTF-8 and are never used as formats;
 // a null one is written as "(null)", any other as loggableValue (LogValue.h) gives it:
-// control characters escaped, and cut with a marker past 4 KiB.
+// controls, bidirectional controls, '#' and stray bytes escaped, and cut with a marker past
+// 4 KiB.
 
 namespace install {
 

@@ -69,8 +69,14 @@ class DebianPackage(unittest.TestCase):
                           os.path.join(work, "Sample"), "1.0"])
             self.assertEqual(result.returncode, 0, result.stderr)
             macos = os.path.join(work, "Install Sample.app", "Contents", "MacOS")
-            self.assertTrue(filecmp.cmp(os.path.join(macos, "Install Sample"),
-                                        self.path(f"{PRIVATE}/naib-bootstrapper"), shallow=False))
+            program = os.path.join(macos, "Install Sample")
+            self.assertTrue(filecmp.cmp(program, self.path(f"{PRIVATE}/naib-bootstrapper"),
+                                        shallow=False))
+            # Every bundle carries the program: it ships stripped.
+            sections = run(["readelf", "--section-headers", "--wide", program])
+            self.assertEqual(sections.returncode, 0, sections.stderr)
+            self.assertNotIn(".debug_", sections.stdout)
+            self.assertLess(os.path.getsize(program), 512 * 1024)
             modules = sorted(os.path.basename(p) for p in glob.glob(self.path(f"{PRIVATE}/naib-*.so")))
             self.assertEqual(sorted(n for n in os.listdir(macos) if n.endswith(".so")), modules)
             if os.environ.get("NAIB_WITH_GTK") == "ON":

@@ -172,11 +172,11 @@ struct UrlDownload::Impl {
   bool stopped = false;
   bool cancelled = false;
   int retries = 0;  ///< attempts made after the first
+  RetrySchedule retrySchedule{options.retryWaitsSeconds, options.maxRetryAfterSeconds,
+                              options.uniformRandom};
 
   // Per attempt.
-  gint64 lastActivity = 0;  ///< monotonic microseconds of the last byte received
-  gint64 requestStart = 0;  ///< when the request of the current hop was sent
-  bool headersComplete = false;
+  AttemptClock clock;              ///< monotonic microseconds
   std::int64_t bytesReceived = 0;  ///< on the wire, headers included
   SpeedWindow speed{options.speedWindowSeconds, options.minimumBytesPerSecond};
   std::int64_t resumeFrom = 0;   ///< the Range asked for; 0 when the whole entity is asked
@@ -249,8 +249,9 @@ bool UrlDownload::Impl::configure(const std::string& address) {
   if (!startAttempt()) return false;
   // The time rules are checked here rather than by libcurl: its low-speed check averages
   // over a few seconds only, and it has no limit on how long the headers may take.
-  const double shortest =
+  double shortest =
       std::min({options.timeoutSeconds, options.speedWindowSeconds, options.headerDeadlineSeconds});
+  if (options.attemptLimitSeconds > 0) shortest = std::min(shortest, options.attemptLimitSeconds);
   const guint checkMs = static_cast<guint>(std::clamp(std::lround(shortest * 250.0), 10L, 1000L));
   watchdog = g_timeout_add_full(G_PRIORITY_DEFAULT, checkMs, &Impl::onWatchdog, this, nullptr);
   return true;
@@ -286,8 +287,9 @@ bool UrlDownload::Impl::startAttempt() {
   // A retry never reuses the connection that just failed it.
   curl_easy_setopt(e, CURLOPT_FRESH_CONNECT, retries > 0 ? 1L : 0L);
   newRequest();
+  clock.attemptStart = clock.requestStart;
   bytesReceived = 0;
-  speed.restart(requestStart);
+  speed.restart(clock.requestStart);
   if (curl_multi_add_handle(multi.get(), e) != CURLM_OK) return false;
   attached = true;
   return true;
@@ -295,8 +297,8 @@ bool UrlDownload::Impl::startAttempt() {
 
 // The clocks of a request that is about to be sent (an attempt or a redirect's next hop).
 void UrlDownload::Impl::newRequest() {
-  requestStart = lastActivity = g_get_monotonic_time();
-  headersComplete = false;
+  clock.requestStart = clock.lastActivity = g_get_monotonic_time();
+  clock.headersComplete = false;
 }
 
 gboolean UrlDownload::Impl::onWatchdog(gpointer self) {
@@ -304,12 +306,11 @@ gboolean UrlDownload::Impl::onWatchdog(gpointer self) {
   // Not inside a loop nested in a libcurl callback, and not while waiting to retry.
   if (impl->insideCurl > 0 || !impl->attached) return G_SOURCE_CONTINUE;
   const gint64 now = g_get_monotonic_time();
-  const double idleSeconds = static_cast<double>(now - impl->lastActivity) / 1e6;
-  const double waitingSeconds = static_cast<double>(now - impl->requestStart) / 1e6;
-  const bool stalled = idleSeconds >= impl->options.timeoutSeconds;
-  const bool headersLate =
-      !impl->headersComplete && waitingSeconds >= impl->options.headerDeadlineSeconds;
-  if (!stalled && !headersLate && !impl->attemptTooSlow(now)) return G_SOURCE_CONTINUE;
+  const UrlDownloadOptions& o = impl->options;
+  const AttemptTimeLimits limits{o.timeoutSeconds, o.headerDeadlineSeconds, o.attemptLimitSeconds};
+  if (!attemptOutOfTime(impl->clock, limits, now) && !impl->attemptTooSlow(now)) {
+    return G_SOURCE_CONTINUE;
+  }
   impl->fail(kUrlErrorTimedOut);
   // Ending the transfer removes this source; GLib then ignores the value returned.
   impl->endAttempt();  // may destroy the transfer
@@ -324,7 +325,7 @@ bool UrlDownload::Impl::attemptTooSlow(gint64 now) {
 size_t UrlDownload::Impl::onHeader(char* data, size_t size, size_t count, void* self) {
   auto* impl = static_cast<Impl*>(self);
   const std::size_t length = size * count;
-  impl->lastActivity = g_get_monotonic_time();
+  impl->clock.lastActivity = g_get_monotonic_time();
   impl->bytesReceived += static_cast<std::int64_t>(length);
   // The empty line ends a header block; an interim answer (100 Continue) has more to come.
   const bool blank =
@@ -332,7 +333,7 @@ size_t UrlDownload::Impl::onHeader(char* data, size_t size, size_t count, void* 
   if (blank) {
     long status = 0;
     curl_easy_getinfo(impl->easy.get(), CURLINFO_RESPONSE_CODE, &status);
-    if (status >= 200) impl->headersComplete = true;
+    if (status >= 200) impl->clock.headersComplete = true;
   }
   return length;
 }
@@ -445,7 +446,7 @@ void UrlDownload::Impl::checkDone() {
 size_t UrlDownload::Impl::onWrite(char* data, size_t size, size_t count, void* self) {
   auto* impl = static_cast<Impl*>(self);
   const std::size_t length = size * count;
-  impl->lastActivity = g_get_monotonic_time();
+  impl->clock.lastActivity = g_get_monotonic_time();
   impl->bytesReceived += static_cast<std::int64_t>(length);
   if (impl->interrupted()) return 0;
   if (!impl->responseSeen && !impl->beginResponse()) return 0;
@@ -610,18 +611,16 @@ void UrlDownload::Impl::endAttempt() {
 
 bool UrlDownload::Impl::shouldRetry() const {
   if (cancelled || !pendingError) return false;
-  if (retries >= static_cast<int>(options.retryWaitsSeconds.size())) return false;
+  if (retries >= retrySchedule.maxRetries()) return false;
   return retryStatus || isRetryableError(pendingError->code);
 }
 
 void UrlDownload::Impl::scheduleRetry() {
   if (attached) curl_multi_remove_handle(multi.get(), easy.get());
   attached = false;
-  const double scheduled = options.retryWaitsSeconds[static_cast<std::size_t>(retries)];
-  const double wait = retryWaitSeconds(scheduled, retryAfter, options.maxRetryAfterSeconds);
   ++retries;
-  delegate.willRetry(*owner, bytesWritten, retries,
-                     static_cast<int>(options.retryWaitsSeconds.size()));
+  const double wait = retrySchedule.waitBefore(retries, retryAfter);
+  delegate.willRetry(*owner, bytesWritten, retries, retrySchedule.maxRetries());
   if (cancelled) return;
   retryWait = g_timeout_add_full(G_PRIORITY_DEFAULT, static_cast<guint>(std::lround(wait * 1000)),
                                  &Impl::onRetryWait, this, nullptr);

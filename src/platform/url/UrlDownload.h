@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/url/TransferPolicy.h"
+
 namespace platform {
 
 inline constexpr const char kNSURLErrorDomain[] = "NSURLErrorDomain";
@@ -89,16 +91,19 @@ class UrlDownloadDelegate {
 struct UrlDownloadOptions {
   double timeoutSeconds = 30.0;  ///< connect timeout, and the longest time without data
   std::int64_t maxBytes = std::int64_t{4} << 30;  ///< cap on bytes written (decoded), -1103 past it
-  /// The waits before each retry of an interrupted attempt; their number is the number of
-  /// retries.
+  /// The full waits before each retry of an interrupted attempt; their number is the number
+  /// of retries. Each wait is drawn from [half, full] of its value with uniformRandom.
   std::vector<double> retryWaitsSeconds = {1, 2, 4, 8};
+  UniformSource uniformRandom = systemUniform;
   double maxRetryAfterSeconds = 30;  ///< the longest wait a 502, 503 or 504 may ask for
   /// An attempt fails as timed out when it averages under minimumBytesPerSecond over any
-  /// window of speedWindowSeconds, or its response headers take longer than
-  /// headerDeadlineSeconds from the request.
+  /// window of speedWindowSeconds, its response headers take longer than
+  /// headerDeadlineSeconds from the request, or it lasts longer than attemptLimitSeconds in
+  /// all, redirects included (0: no such limit).
   double minimumBytesPerSecond = 1024;
   double speedWindowSeconds = 60;
   double headerDeadlineSeconds = 30;
+  double attemptLimitSeconds = 0;
 };
 
 class UrlDownload {

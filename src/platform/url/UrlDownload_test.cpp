@@ -560,12 +560,16 @@ TEST_F(UrlDownloadTest, ServiceUnavailableWaitsAsToldUpToTheLimit) {
 }
 
 TEST_F(UrlDownloadTest, TrickleAndDribbledHeadersTimeOutWithinABoundedTotal) {
-  UrlDownloadOptions options;
-  options.retryWaitsSeconds = {0.05, 0.05};
-  options.speedWindowSeconds = 1;
-  options.headerDeadlineSeconds = 0.5;
+  UrlDownloadOptions limited;
+  limited.retryWaitsSeconds = {0.05, 0.05};
+  UrlDownloadOptions judged = limited;
+  judged.speedWindowSeconds = 1;
+  judged.headerDeadlineSeconds = 0.5;
+  limited.attemptLimitSeconds = 0.5;
   // Each keeps the no-data rule quiet: a byte or a header line arrives every 0.1 s.
-  for (const char* path : {"/trickle", "/slowheaders"}) {
+  const std::pair<const char*, UrlDownloadOptions> cases[] = {
+      {"/trickle", judged}, {"/slowheaders", judged}, {"/trickle", limited}};
+  for (const auto& [path, options] : cases) {
     SCOPED_TRACE(path);
     rec_ = Recorder{};
     rec_.directory = dir_;
