@@ -4,7 +4,7 @@
 set -euo pipefail
 packages=(
   build-essential cmake pkg-config git
-  libglib2.0-dev libcurl4-openssl-dev libplist-dev libssl-dev zlib1g-dev libgtk-3-dev
+  libglib2.0-dev libcurl4-openssl-dev libplist-dev libssl-dev zlib1g-dev libgtk-3-dev libarchive-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
   bubblewrap python3 openssl curl xvfb xauth time
