@@ -8,6 +8,9 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
   bubblewrap python3 openssl curl xvfb xauth time
+  # The desktop's proxy settings reach downloads through GIO's proxy resolver; nginx serves
+  # the download tree in the end-to-end suite as a real web server would.
+  glib-networking gsettings-desktop-schemas nginx
   dpkg-dev
   # The windows: their fonts (CJK rows render as empty boxes without them), their icons,
   # and the accessibility bus the window tests read them through.

@@ -23,6 +23,8 @@ void logDownloadSuccess();
 void logDownloadFailure(const char* reason);
 void logDownloadCancel();
 void logDownloadRetry(long long bytesSoFar, int retry, int maxRetries);
+void logProxyNotUsed(const char* reason);
+void logWaitingForInstall();
 void logSigValid(const char* kind);
 void logSigInvalid(const char* kind);
 void logCouldNotLocateAppDir(const char* path);

@@ -47,7 +47,8 @@ class DebianPackage(unittest.TestCase):
         # The window module is optional at run time: GTK may be recommended, never required.
         self.assertNotIn("gtk", depends)
         recommends = self.field("Recommends")
-        self.assertIn("fonts-noto-cjk", recommends)
+        for package in ("fonts-noto-cjk", "glib-networking", "gsettings-desktop-schemas"):
+            self.assertIn(package, recommends)
         if os.environ.get("NAIB_WITH_GTK") == "ON":
             self.assertIn("libgtk-3-0", recommends)
 
