@@ -150,6 +150,12 @@ void Downloader::willRetry(platform::UrlDownload&, std::int64_t bytesSoFar, int 
   install::logDownloadRetry(static_cast<long long>(bytesSoFar), retry, maxRetries);
 }
 
+void Downloader::proxyNotUsed(platform::UrlDownload&, const std::string& reason) {
+  if (proxyNoticeLogged_) return;
+  proxyNoticeLogged_ = true;
+  install::logProxyNotUsed(reason.c_str());
+}
+
 void Downloader::downloadDidFinish(platform::UrlDownload&) {
   urlDownload_.reset();
   install::logDownloadSuccess();

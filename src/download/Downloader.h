@@ -129,6 +129,7 @@ class Downloader : private platform::UrlDownloadDelegate {
   void didFailWithError(platform::UrlDownload&, const platform::UrlError& error) override;
   void willRetry(platform::UrlDownload&, std::int64_t bytesSoFar, int retry,
                  int maxRetries) override;
+  void proxyNotUsed(platform::UrlDownload&, const std::string& reason) override;
 
   void resetProgress();
   void addReceived(std::int64_t length);
@@ -169,6 +170,8 @@ class Downloader : private platform::UrlDownloadDelegate {
   bool silent_ = false;
   bool active_ = false;     ///< between doingDownload(true) and the end of the run
   bool cancelled_ = false;  ///< the current or last run ended by stopDownLoad()
+  // The desktop's proxy settings fail the same way for every URL: one notice says so.
+  bool proxyNoticeLogged_ = false;
   std::string notificationName_;
   platform::Observable<std::string> localizedPleaseWait_;
   platform::Observable<std::string> localizedCancel_;

@@ -73,6 +73,12 @@ void logCarriedFileUsed(const char* what, const char* path) {
   installLog(kSeverityNotice, "Using %s carried in the bundle at %s", text(what).c_str(),
              text(path).c_str());
 }
+void logProxyNotUsed(const char* reason) {
+  installLog(kSeverityNotice, "Proxy settings not used: %s", text(reason).c_str());
+}
+void logWaitingForInstall() {
+  installLog(kSeverityNotice, "Waiting for another install to finish");
+}
 void logSigValid(const char* kind) {
   installLog(kSeverityNotice, "%s signature verified", text(kind).c_str());
 }

@@ -55,11 +55,13 @@ std::string renderRuns(const std::vector<TextRun>& runs) {
 }  // namespace
 
 std::string progressLine(const std::string& title, double percent, const std::string& pleaseWait,
-                         int barWidth, int columns, const std::string& detail) {
+                         int barWidth, int columns, const std::string& detail, bool pulsing) {
   const double p = clampPercent(percent);
   const int filled = static_cast<int>(p * barWidth / 100.0);
-  const std::string bar = " [" + std::string(filled, '#') + std::string(barWidth - filled, '.') +
-                          "] " + std::to_string(static_cast<int>(p)) + "%";
+  const std::string bar = pulsing ? " [" + std::string(barWidth, '-') + "]"
+                                  : " [" + std::string(filled, '#') +
+                                        std::string(barWidth - filled, '.') + "] " +
+                                        std::to_string(static_cast<int>(p)) + "%";
   const std::string withDetail = title + bar + (detail.empty() ? "" : " " + detail);
   const std::string line = withDetail + (pleaseWait.empty() ? "" : " " + pleaseWait);
   // A line that reaches the last column wraps on many terminals, and "\r" then redraws
@@ -133,8 +135,9 @@ void TerminalPresenter::redraw(bool force) {
   const double percent = binding_.percent ? binding_.percent->get() : 0.0;
   const std::string detail =
       binding_.transfer ? transferDetail(binding_.transfer->get(), formatSize) : "";
+  const bool pulsing = binding_.pulsing && binding_.pulsing->get();
   const std::string line =
-      progressLine(title, percent, pleaseWait, kBarWidth, terminalColumns(outFd_), detail);
+      progressLine(title, percent, pleaseWait, kBarWidth, terminalColumns(outFd_), detail, pulsing);
   const std::string texts = title + '\n' + pleaseWait;
   if (!inPlace_) {
     printStep(line, texts, percent);

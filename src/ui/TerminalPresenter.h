@@ -67,10 +67,12 @@ class TerminalPresenter : public Presenter {
 };
 
 /// The progress line: title, a bar of barWidth cells and the percentage, the transfer's
-/// detail, then the please-wait text. percent is clamped to 0..100 (a NaN counts as 0).
-/// When columns is positive the line stays narrower than columns: the please-wait text
-/// goes first, then the detail, then the title is shortened.
+/// detail, then the please-wait text. percent is clamped to 0..100 (a NaN counts as 0);
+/// a pulsing bar is all dashes, without a percentage. When columns is positive the line
+/// stays narrower than columns: the please-wait text goes first, then the detail, then the
+/// title is shortened.
 std::string progressLine(const std::string& title, double percent, const std::string& pleaseWait,
-                         int barWidth, int columns = 0, const std::string& detail = "");
+                         int barWidth, int columns = 0, const std::string& detail = "",
+                         bool pulsing = false);
 
 }  // namespace ui

@@ -92,6 +92,7 @@ TEST(ProgressLineTest, BarIsClampedForUnknownAndOvershootingTotals) {
   EXPECT_EQ(progressLine("T", -3, "", 4), "T [....] 0%");
   EXPECT_EQ(progressLine("T", std::nan(""), "", 4), "T [....] 0%");
   EXPECT_EQ(progressLine("T", 99.9, "", 4), "T [###.] 99%");
+  EXPECT_EQ(progressLine("T", 40, "Wait.", 4, 0, "", true), "T [----] Wait.");
 }
 
 TEST(ProgressLineTest, NarrowTerminalsDropTheTextThenShortenTheTitle) {

@@ -32,11 +32,12 @@ class ToolCase(unittest.TestCase):
         return os.path.join(self.work, *parts)
 
     def assertRefusals(self, cases):
-        """cases: (args, phrase). Each run must refuse, and leave the work folder as it was."""
-        for args, phrase in cases:
-            with self.subTest(args=args):
+        """cases: (args, phrase) or (args, phrase, environment added). Each run must refuse,
+        and leave the work folder as it was."""
+        for args, phrase, *env in cases:
+            with self.subTest(args=args, env=env):
                 before = listing(self.work)
-                result = run_tool(self.TOOL, args)
+                result = run_tool(self.TOOL, args, env={**os.environ, **env[0]} if env else None)
                 self.assertEqual(result.returncode, 2, result.stdout + result.stderr)
                 self.assertEqual(result.stdout, "")
                 lines = result.stderr.splitlines()
@@ -53,6 +54,7 @@ class Bundle(ToolCase):
         package = shipping.make_package(self.path("Sample"))
         out = self.path("out")
         os.makedirs(os.path.join(out, "Install Taken.app"))
+        open(os.path.join(out, "Install Packed.tar.gz"), "wb").close()
         escaping = shipping.make_package(self.path("Escaping"))
         os.symlink("../../Sample/Contents/payload", os.path.join(escaping, "Contents", "up"))
         absolute = shipping.make_package(self.path("Absolute"))
@@ -82,6 +84,10 @@ class Bundle(ToolCase):
             (program + [absolute, "1.0"], "points outside the package"),
             (["--output", package, "--program", program[1], package, "1.0"],
              "must not be inside the package"),
+            (program + ["--archive", "--name", "Packed", package, "1.0"],
+             "Install Packed.tar.gz exists (use --force"),
+            (program + ["--archive", package, "1.0"], "SOURCE_DATE_EPOCH \"1.7e9\" is not a number",
+             {"SOURCE_DATE_EPOCH": "1.7e9"}),
             (program + [package], "expected PACKAGE and VERSION"),
             (program + ["--colour", package, "1.0"], "unknown option --colour"),
         ])
