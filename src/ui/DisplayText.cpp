@@ -132,15 +132,25 @@ MessageParts splitHeadline(const std::vector<TextRun>& runs) {
   return {{}, runs};
 }
 
+std::string transferAmountsText(const TransferAmounts& amounts,
+                                const std::function<std::string(std::uint64_t)>& formatSize) {
+  if (amounts.received <= 0) return "";
+  std::string text = formatSize(static_cast<std::uint64_t>(amounts.received));
+  if (amounts.expected > 0)
+    text += " / " + formatSize(static_cast<std::uint64_t>(amounts.expected));
+  return text;
+}
+
+std::string transferRateText(const TransferAmounts& amounts,
+                             const std::function<std::string(std::uint64_t)>& formatSize) {
+  if (amounts.received <= 0 || amounts.bytesPerSecond < 1) return "";
+  return formatSize(static_cast<std::uint64_t>(amounts.bytesPerSecond)) + "/s";
+}
+
 std::string transferDetail(const TransferAmounts& amounts,
                            const std::function<std::string(std::uint64_t)>& formatSize) {
-  if (amounts.received <= 0) return "";
-  std::string detail = formatSize(static_cast<std::uint64_t>(amounts.received));
-  if (amounts.expected > 0)
-    detail += " / " + formatSize(static_cast<std::uint64_t>(amounts.expected));
-  if (amounts.bytesPerSecond >= 1)
-    detail += " \u00B7 " + formatSize(static_cast<std::uint64_t>(amounts.bytesPerSecond)) + "/s";
-  return detail;
+  const std::string rate = transferRateText(amounts, formatSize);
+  return transferAmountsText(amounts, formatSize) + (rate.empty() ? "" : " \u00B7 " + rate);
 }
 
 }  // namespace ui

@@ -34,8 +34,16 @@ struct MessageParts {
 /// only blanks, stands on both sides; the line feed itself is dropped.
 MessageParts splitHeadline(const std::vector<TextRun>& runs);
 
-/// "84.1 MB / 312.4 MB · 9.8 MB/s": the bytes received, the total when announced and the
-/// rate once measured, each written by formatSize; empty before the first byte.
+/// "84.1 MB / 312.4 MB": the bytes received and the total when announced, each written by
+/// formatSize; empty before the first byte.
+std::string transferAmountsText(const TransferAmounts& amounts,
+                                const std::function<std::string(std::uint64_t)>& formatSize);
+
+/// "9.8 MB/s" once the rate is measured and a byte has arrived; empty otherwise.
+std::string transferRateText(const TransferAmounts& amounts,
+                             const std::function<std::string(std::uint64_t)>& formatSize);
+
+/// "84.1 MB / 312.4 MB · 9.8 MB/s": the amounts and the rate, as far as they are known.
 std::string transferDetail(const TransferAmounts& amounts,
                            const std::function<std::string(std::uint64_t)>& formatSize);
 
