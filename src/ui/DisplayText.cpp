@@ -9,6 +9,8 @@ namespace ui {
 namespace {
 
 constexpr std::string_view kEllipses[] = {"...", "\u2026"};
+constexpr std::string_view kProductName = "Halvex Orvel";
+constexpr std::string_view kProductNameJoined = "Halvex\u00A0Orvel";
 
 std::string collapseSpaces(std::string_view text) {
   std::string out;
@@ -111,6 +113,21 @@ std::vector<TextRun> linkCatalogueAddresses(const std::string& message) {
     at += length;
   }
   appendRun(runs, {std::move(plain), std::nullopt});
+  return runs;
+}
+
+std::string keepProductNameWhole(std::string_view text) {
+  std::string kept;
+  for (std::size_t at = text.find(kProductName); at != std::string_view::npos;
+       at = text.find(kProductName)) {
+    kept.append(text.substr(0, at)).append(kProductNameJoined);
+    text.remove_prefix(at + kProductName.size());
+  }
+  return kept.append(text);
+}
+
+std::vector<TextRun> keepProductNameWhole(std::vector<TextRun> runs) {
+  for (TextRun& run : runs) run.text = keepProductNameWhole(run.text);
   return runs;
 }
 

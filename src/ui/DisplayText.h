@@ -24,6 +24,12 @@ std::string displayTitle(std::string_view title);
 /// the comma of "…/download/," stays outside the link.
 std::vector<TextRun> linkCatalogueAddresses(const std::string& message);
 
+/// text with the runtime's two-word name joined by a no-break space, so that neither a
+/// window nor the terminal breaks a line inside it; the stored texts keep their space.
+std::string keepProductNameWhole(std::string_view text);
+/// The same for the text of each run; link addresses stay as they are.
+std::vector<TextRun> keepProductNameWhole(std::vector<TextRun> runs);
+
 /// A message split the way a message window shows it.
 struct MessageParts {
   std::vector<TextRun> headline;  ///< the first line; empty when the message has none

@@ -23,6 +23,13 @@ TEST(DisplayTextTest, TitlesShowOneSpaceBetweenPrefixAndName) {
   for (const auto& [stored, shown] : cases) EXPECT_EQ(displayTitle(stored), shown) << stored;
 }
 
+TEST(DisplayTextTest, TheProductNameIsJoinedWhereverItStands) {
+  EXPECT_EQ(keepProductNameWhole("Halvex Orvel, Halvex Orvel’in, Halvex  Orvel"),
+            "Halvex\u00A0Orvel, Halvex\u00A0Orvel’in, Halvex  Orvel");
+  EXPECT_EQ(keepProductNameWhole(std::vector<TextRun>{{"Halvex Orvel", "https://h/Halvex Orvel"}}),
+            (std::vector<TextRun>{{"Halvex\u00A0Orvel", "https://h/Halvex Orvel"}}));
+}
+
 TEST(DisplayTextTest, OnlyTheCatalogueAddressesStandingAloneBecomeLinks) {
   const std::string page = "https://www.halvex.example/de/orvel/download/";
   const std::vector<TextRun> expected = {{"from\n", std::nullopt},

@@ -167,8 +167,9 @@ struct TerminalPresenter::Shown {
 
 TerminalPresenter::Shown TerminalPresenter::current() const {
   Shown now;
-  now.parts.title = displayTitle(binding_.title ? binding_.title->get() : "");
-  now.parts.pleaseWait = binding_.pleaseWait ? binding_.pleaseWait->get() : "";
+  now.parts.title = keepProductNameWhole(displayTitle(binding_.title ? binding_.title->get() : ""));
+  now.parts.pleaseWait =
+      keepProductNameWhole(binding_.pleaseWait ? binding_.pleaseWait->get() : "");
   now.parts.percent = binding_.percent ? binding_.percent->get() : 0.0;
   if (binding_.transfer) {
     now.transfer = binding_.transfer->get();
@@ -244,7 +245,8 @@ void TerminalPresenter::printModal(const std::string& title, const std::string& 
                                    const std::string& buttonLabel) {
   endProgressLine();
   const int columns = terminalColumns(outFd_);
-  write(wrapText(displayTitle(title), columns) + "\n\n" + wrapText(message, columns) + "\n");
+  write(wrapText(keepProductNameWhole(displayTitle(title)), columns) + "\n\n" +
+        wrapText(keepProductNameWhole(message), columns) + "\n");
   // Unattended runs must never wait for a person, and neither may a run whose prompt
   // would go into a file (2>log.txt) where nobody sees it.
   if (!isatty(inFd_) || !isatty(outFd_)) return;

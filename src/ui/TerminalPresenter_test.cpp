@@ -294,15 +294,15 @@ TEST(TerminalPresenterTest, MessagesWrapToTheTerminalAndLinksStandApart) {
   Terminal out(true, 24);
   Pipe in;
   TerminalPresenter presenter(out.slave.fd, in.read.fd);
-  presenter.runAlert("Installeren\u2026Sample", "Please view the system requirements first.", "OK");
+  presenter.runAlert("Installeren\u2026Sample", "Unable to download Halvex Orvel now.", "OK");
   EXPECT_EQ(drain(out.master.fd),
-            "Installeren\u2026 Sample\n\nPlease view the system\nrequirements first.\n");
+            "Installeren\u2026 Sample\n\nUnable to download\nHalvex\u00A0Orvel now.\n");
   const std::vector<TextRun> runs = {{"Halvex Orvel の", std::nullopt},
                                      {"システム要件", "https://h.example/r/"},
                                      {"を確認し、システムを更新してください。", std::nullopt}};
   presenter.runErrorDialog("Install Sample", runs, "OK");
   EXPECT_EQ(drain(out.master.fd),
-            "Install Sample\n\nHalvex Orvel のシステム\n要件\n<https://h.example/r/>\n"
+            "Install Sample\n\nHalvex\u00A0Orvel のシステム\n要件\n<https://h.example/r/>\n"
             "を確認し、システムを更新\nしてください。\n");
 }
 

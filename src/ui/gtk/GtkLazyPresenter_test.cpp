@@ -57,7 +57,7 @@ TEST(GtkLazyPresenterTest, DisplayThatCannotOpenFallsBackToTheTerminal) {
   RedirectedFd input(0), errors(2);
   auto presenter = makeLazyPresenter();
   presenter->runAlert("Install Sample", "Unable to download Halvex Orvel.", "OK");
-  EXPECT_NE(errors.read().find("Install Sample\n\nUnable to download Halvex Orvel.\n"),
+  EXPECT_NE(errors.read().find("Install Sample\n\nUnable to download Halvex\u00A0Orvel.\n"),
             std::string::npos);
 }
 

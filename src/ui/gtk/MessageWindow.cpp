@@ -49,10 +49,10 @@ MessageWindow::MessageWindow(const std::string& title, const std::vector<TextRun
                              const std::string& buttonText, AtkRole role, GtkWindow* parent) {
   BuilderPtr builder = loadWindowDescription("MessageWindow.ui");
   window_.reset(builderObject<GtkWidget>(builder.get(), "window"));
-  gtk_window_set_title(window(), validUtf8(displayTitle(title)).c_str());
+  gtk_window_set_title(window(), validUtf8(keepProductNameWhole(displayTitle(title))).c_str());
   atk_object_set_role(gtk_widget_get_accessible(window_.get()), role);
 
-  const MessageParts parts = splitHeadline(runs);
+  const MessageParts parts = splitHeadline(keepProductNameWhole(runs));
   const std::pair<const char*, const std::vector<TextRun>*> labels[] = {
       {"headlineLabel", &parts.headline}, {"messageLabel", &parts.body}};
   for (const auto& [id, shown] : labels) {

@@ -73,12 +73,12 @@ void ProgressWindow::setCancelEnabled(bool enabled) {
 // window system and screen readers hear of the texts once, not thousands of times.
 void ProgressWindow::refresh() {
   if (binding_.title) {
-    const std::string title = validUtf8(displayTitle(binding_.title->get()));
+    const std::string title = validUtf8(keepProductNameWhole(displayTitle(binding_.title->get())));
     const char* shown = gtk_window_get_title(window());
     if (!shown || title != shown) gtk_window_set_title(window(), title.c_str());
   }
   if (binding_.pleaseWait) {
-    const std::string text = validUtf8(binding_.pleaseWait->get());
+    const std::string text = validUtf8(keepProductNameWhole(binding_.pleaseWait->get()));
     setTextIfChanged(pleaseWait_, text);
     // A screen reader names the bar by what the window is waiting for.
     AtkObject* bar = gtk_widget_get_accessible(GTK_WIDGET(bar_));
