@@ -7,6 +7,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "ui/Presenter.h"
@@ -29,6 +30,12 @@ std::vector<TextRun> linkCatalogueAddresses(const std::string& message);
 std::string keepProductNameWhole(std::string_view text);
 /// The same for the text of each run; link addresses stay as they are.
 std::vector<TextRun> keepProductNameWhole(std::vector<TextRun> runs);
+
+/// The byte ranges [first, second) of text inside which a window must not break a line,
+/// where its own line breaker would: each word (a run between blanks and line feeds) that
+/// holds Korean letters, since Korean breaks between words and never inside one, and the
+/// runtime's name joined into a compound ("Halvex-Orvel-Version").
+std::vector<std::pair<std::size_t, std::size_t>> unbreakableSpans(std::string_view text);
 
 /// A message split the way a message window shows it.
 struct MessageParts {

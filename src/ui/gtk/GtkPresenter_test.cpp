@@ -16,6 +16,9 @@
 #include <functional>
 #include <string>
 
+#include "messages/embeddedmessages.h"
+#include "ui/DisplayText.h"
+#include "ui/ErrorDialogController.h"
 #include "ui/GtkPresenterModule.h"
 
 namespace ui::gtk {
@@ -102,7 +105,10 @@ void whenShown(const std::string& title, std::function<void(GtkWindow*)> action)
       20,
       [](gpointer data) -> gboolean {
         auto* p = static_cast<Pending*>(data);
-        if (GtkWindow* window = visibleWindow(p->title)) {
+        GtkWindow* window = visibleWindow(p->title);
+        // Laid out, not only shown: Tab follows the widgets' places, and lines their widths.
+        if (window && gtk_widget_get_mapped(GTK_WIDGET(window)) &&
+            gtk_widget_get_allocated_width(GTK_WIDGET(window)) > 1) {
           p->action(window);
         } else if (g_get_monotonic_time() < p->deadline) {
           return G_SOURCE_CONTINUE;
@@ -261,6 +267,50 @@ TEST_F(GtkPresenterTest, ProgressWindowOpensWithCancelUnfocusedAndOnlyEscapeCanc
   pressKey(window, GDK_KEY_Escape);
   EXPECT_EQ(model_.cancels, 1) << "a disabled Cancel ignores Escape";
   presenter_->closeProgress();
+}
+
+// Where the labels of window broke lines that their text did not: the character before
+// each such line and the text from its start on.
+std::vector<std::pair<char, std::string>> wrappedLines(GtkWindow* window) {
+  std::vector<std::pair<char, std::string>> wrapped;
+  for (const char* id : {"headlineLabel", "messageLabel"}) {
+    PangoLayout* layout = gtk_label_get_layout(GTK_LABEL(child(GTK_WIDGET(window), id)));
+    const std::string text = pango_layout_get_text(layout);
+    for (GSList* l = pango_layout_get_lines_readonly(layout); l; l = l->next) {
+      const auto* line = static_cast<PangoLayoutLine*>(l->data);
+      if (line->is_paragraph_start) continue;
+      const auto start = static_cast<std::size_t>(line->start_index);
+      wrapped.emplace_back(text[start - 1], text.substr(start));
+    }
+  }
+  return wrapped;
+}
+
+// The long messages of every language as their windows show them: Korean lines end only
+// at a space, and no line starts inside the runtime's name.
+TEST_F(GtkPresenterTest, WindowsBreakNeitherKoreanWordsNorTheRuntimesName) {
+  int koreanBreaks = 0;
+  for (int row = 0; row < messages::kLanguageRowCount; ++row) {
+    const bool korean = std::string(messages::allMessages[row].locale) == "ko";
+    for (int index : {0, 1, 5, 6, 8, 10}) {
+      const std::string text =
+          messages::wchartoNSString(messages::allMessages[row].messages[index]);
+      const std::string title = "Row " + std::to_string(row) + "/" + std::to_string(index);
+      whenShown(title, [&](GtkWindow* window) {
+        pump();
+        for (const auto& [before, line] : wrappedLines(window)) {
+          EXPECT_FALSE(line.starts_with("Orvel")) << title << ": " << line;
+          if (!korean) continue;
+          ++koreanBreaks;
+          EXPECT_EQ(before, ' ') << title << ": " << line;
+        }
+        gtk_button_clicked(GTK_BUTTON(child(GTK_WIDGET(window), "okButton")));
+      });
+      presenter_->runErrorDialog(
+          title, index == 8 ? parseMessageMarkup(text) : linkCatalogueAddresses(text), "OK");
+    }
+  }
+  EXPECT_GT(koreanBreaks, 0) << "the Korean messages must wrap for this to say anything";
 }
 
 // The world gets one handler for https addresses, a script that writes down what it was

@@ -1,6 +1,7 @@
 #include "ui/gtk/MessageWindow.h"
 
 #include "ui/DisplayText.h"
+#include "ui/gtk/LabelBreaks.h"
 
 namespace ui::gtk {
 namespace {
@@ -39,6 +40,7 @@ void nameLinks(GtkLabel* label, const std::vector<TextRun>& runs) {
 
 void showRuns(GtkLabel* label, const std::vector<TextRun>& runs) {
   gtk_label_set_markup(label, markupOf(runs).c_str());
+  keepWordsWhole(label);
   gtk_widget_set_visible(GTK_WIDGET(label), !runs.empty());
   nameLinks(label, runs);
 }

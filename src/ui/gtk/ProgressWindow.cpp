@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "ui/DisplayText.h"
+#include "ui/gtk/LabelBreaks.h"
 
 namespace ui::gtk {
 namespace {
@@ -79,7 +80,10 @@ void ProgressWindow::refresh() {
   }
   if (binding_.pleaseWait) {
     const std::string text = validUtf8(keepProductNameWhole(binding_.pleaseWait->get()));
-    setTextIfChanged(pleaseWait_, text);
+    if (text != gtk_label_get_text(pleaseWait_)) {
+      gtk_label_set_text(pleaseWait_, text.c_str());
+      keepWordsWhole(pleaseWait_);
+    }
     // A screen reader names the bar by what the window is waiting for.
     AtkObject* bar = gtk_widget_get_accessible(GTK_WIDGET(bar_));
     const char* name = atk_object_get_name(bar);
