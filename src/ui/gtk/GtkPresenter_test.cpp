@@ -373,6 +373,37 @@ TEST_F(GtkPresenterTest, TabReachesTheLinkAndEnterOpensItsAddress) {
   EXPECT_EQ(handler.read(), "https://www.halvex.example/req/");
 }
 
+// No program opens the address: the window shows it, focused and selected for copying,
+// and its own texts can be selected too.
+TEST_F(GtkPresenterTest, ALinkThatCannotOpenShowsItsAddressToCopy) {
+  const std::string address = "naib-unopenable://www.halvex.example/req/";
+  const std::vector<TextRun> runs = {
+      {"Failed.\nPlease view the ", std::nullopt}, {"requirements", address}, {".", std::nullopt}};
+  whenShown("Install Sample", [&](GtkWindow* window) {
+    auto* shown = GTK_LABEL(child(GTK_WIDGET(window), "addressLabel"));
+    EXPECT_FALSE(gtk_widget_get_visible(GTK_WIDGET(shown)));
+    for (const char* id : {"headlineLabel", "messageLabel"})
+      EXPECT_TRUE(gtk_label_get_selectable(GTK_LABEL(child(GTK_WIDGET(window), id)))) << id;
+    pump();
+    pressKey(window, GDK_KEY_Tab);  // the headline
+    pressKey(window, GDK_KEY_Tab);  // the link
+    pressKey(window, GDK_KEY_Return);
+    // The launch ends asynchronously.
+    for (int i = 0; i < 200 && !gtk_widget_get_visible(GTK_WIDGET(shown)); ++i) {
+      pump();
+      g_usleep(10 * 1000);
+    }
+    EXPECT_TRUE(gtk_widget_get_visible(GTK_WIDGET(shown)));
+    EXPECT_EQ(gtk_label_get_text(shown), address);
+    gint start = 0, end = 0;
+    EXPECT_EQ(gtk_window_get_focus(window), GTK_WIDGET(shown));
+    EXPECT_TRUE(gtk_label_get_selection_bounds(shown, &start, &end));
+    EXPECT_EQ(end - start, static_cast<gint>(address.size()));
+    pressKey(window, GDK_KEY_Escape);
+  });
+  EXPECT_EQ(presenter_->runErrorDialog("Install Sample", runs, "OK"), 1);
+}
+
 TEST_F(GtkPresenterTest, TextThatIsNotUtf8IsShownRepairedNotDropped) {
   std::string text;
   whenShown("Bad", [&](GtkWindow* window) {
