@@ -64,6 +64,14 @@ GtkWidget* child(GtkWidget* widget, const std::string& name) {
   return found;
 }
 
+// Whether keys can be pressed: a compositor without a seat (a headless one) has no keyboard,
+// and GTK drops a key event that comes from no device.
+bool hasKeyboard() {
+  return gdk_display_get_default_seat(gdk_display_get_default()) != nullptr;
+}
+#define SKIP_WITHOUT_KEYBOARD() \
+  if (!hasKeyboard()) GTEST_SKIP() << "the display has no seat, so no keyboard"
+
 // A key pressed and released on window, as the keyboard sends it: key bindings look keys up
 // by their hardware code.
 void pressKey(GtkWindow* window, guint keyval) {
@@ -139,9 +147,18 @@ class GtkPresenterTest : public ::testing::Test {
   void SetUp() override {
     presenter_ = loadPresenter();
     ASSERT_NE(presenter_, nullptr) << "the module must load and GTK initialise";
-    // A window that opens "without error" logs no GTK warning or critical either.
+    // A window that opens "without error" logs no GTK warning or critical either...
     g_log_set_always_fatal(
         static_cast<GLogLevelFlags>(G_LOG_FATAL_MASK | G_LOG_LEVEL_CRITICAL | G_LOG_LEVEL_WARNING));
+    g_test_log_set_fatal_handler(seatComplaintsOnly, nullptr);
+  }
+  // ...but on a compositor without a seat (a headless one) GTK itself complains of the
+  // missing pointer and keyboard: there, and only of that, it may speak.
+  static gboolean seatComplaintsOnly(const gchar*, GLogLevelFlags, const gchar* message, gpointer) {
+    const std::string text = message ? message : "";
+    const bool aboutTheSeat = text.find("GDK_IS_SEAT (seat)") != std::string::npos ||
+                              text.find("GDK_IS_DEVICE (device)") != std::string::npos;
+    return !(aboutTheSeat && !hasKeyboard());
   }
   Model model_;  // outlives the presenter, as the model outlives its windows
   std::unique_ptr<Presenter> presenter_;
@@ -239,6 +256,7 @@ TEST_F(GtkPresenterTest, ErrorDialogLinksOnlyItsLinkRunsAndStaysAfterOK) {
 }
 
 TEST_F(GtkPresenterTest, EscapeAndEnterAnswerTheAlertAndTheDialog) {
+  SKIP_WITHOUT_KEYBOARD();
   for (guint key : {GDK_KEY_Escape, GDK_KEY_Return}) {
     whenShown("Alert", [&](GtkWindow* window) { pressKey(window, key); });
     presenter_->runAlert("Alert", "Message.", "OK");
@@ -248,6 +266,7 @@ TEST_F(GtkPresenterTest, EscapeAndEnterAnswerTheAlertAndTheDialog) {
 }
 
 TEST_F(GtkPresenterTest, ProgressWindowOpensWithCancelUnfocusedAndOnlyEscapeCancels) {
+  SKIP_WITHOUT_KEYBOARD();
   presenter_->bindProgress(model_.binding());
   presenter_->setCancelEnabled(true);
   presenter_->showProgress();
@@ -354,6 +373,7 @@ class LinkHandler {
 LinkHandler handler;
 
 TEST_F(GtkPresenterTest, TabReachesTheLinkAndEnterOpensItsAddress) {
+  SKIP_WITHOUT_KEYBOARD();
   const std::vector<TextRun> runs = {{"Please view the ", std::nullopt},
                                      {"system requirements", "https://www.halvex.example/req/"},
                                      {" first.", std::nullopt}};
@@ -384,10 +404,9 @@ TEST_F(GtkPresenterTest, ALinkThatCannotOpenShowsItsAddressToCopy) {
     EXPECT_FALSE(gtk_widget_get_visible(GTK_WIDGET(shown)));
     for (const char* id : {"headlineLabel", "messageLabel"})
       EXPECT_TRUE(gtk_label_get_selectable(GTK_LABEL(child(GTK_WIDGET(window), id)))) << id;
-    pump();
-    pressKey(window, GDK_KEY_Tab);  // the headline
-    pressKey(window, GDK_KEY_Tab);  // the link
-    pressKey(window, GDK_KEY_Return);
+    gboolean handled = FALSE;
+    g_signal_emit_by_name(child(GTK_WIDGET(window), "messageLabel"), "activate-link",
+                          address.c_str(), &handled);
     // The launch ends asynchronously.
     for (int i = 0; i < 200 && !gtk_widget_get_visible(GTK_WIDGET(shown)); ++i) {
       pump();
@@ -399,7 +418,7 @@ TEST_F(GtkPresenterTest, ALinkThatCannotOpenShowsItsAddressToCopy) {
     EXPECT_EQ(gtk_window_get_focus(window), GTK_WIDGET(shown));
     EXPECT_TRUE(gtk_label_get_selection_bounds(shown, &start, &end));
     EXPECT_EQ(end - start, static_cast<gint>(address.size()));
-    pressKey(window, GDK_KEY_Escape);
+    gtk_button_clicked(GTK_BUTTON(child(GTK_WIDGET(window), "okButton")));
   });
   EXPECT_EQ(presenter_->runErrorDialog("Install Sample", runs, "OK"), 1);
 }
