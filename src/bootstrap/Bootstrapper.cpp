@@ -3,6 +3,7 @@
 #include <any>
 #include <cstdlib>
 
+#include "bootstrap/InstallLock.h"
 #include "download/Downloader.h"
 #include "libinstall/InstallLogMsgs.h"
 #include "libinstall/LibInstall.h"
@@ -96,6 +97,7 @@ void Bootstrapper::applicationDidFinishLaunching() {
     install::logCouldNotLocateAppDir(lookedForAppPath_.c_str());
     endLaunch(naib::NAIB_APP_DIR_NOT_FOUND);
   }
+  waitForInstallLock(silent);
 
   install::RuntimeVersionInfo version{};
   bool runtimeMissing = true;
@@ -126,7 +128,7 @@ void Bootstrapper::applicationDidFinishLaunching() {
                                               kUrlBufferSize))
       endLaunch(naib::NAIB_DOWNLOAD_FAILED);
     downloader_->setUrlStrings({installerUrl, signatureUrl});
-    downloader_->setMaxBytes({download::kRuntimeMaxBytes, download::kSignatureMaxBytes});
+    downloader_->setLimits({download::kRuntimeLimits, download::kSignatureLimits});
     downloader_->setSilent(silent);
     downloader_->setLocalizedCancel(message(messages::kMsgCancel));
     downloader_->setLocalizedPleaseWait(message(messages::kMsgPleaseWait));
@@ -149,8 +151,24 @@ void Bootstrapper::endLaunch(int code) {
   std::exit(code);
 }
 
+void Bootstrapper::waitForInstallLock(bool silent) {
+  if (!installLock_) return;
+  // A wait shows the download's progress window, texts and all.
+  downloader_->setLocalizedCancel(message(messages::kMsgCancel));
+  downloader_->setLocalizedPleaseWait(message(messages::kMsgPleaseWait));
+  // The person chose to stop: nothing was installed, and no alert says otherwise.
+  if (!installLock_->acquire(std::getenv("XDG_RUNTIME_DIR"), silent))
+    cleanupAndExit(false, naib::NAIB_DOWNLOAD_FAILED, std::nullopt);
+}
+
+void Bootstrapper::releaseInstallLock() {
+  if (installLock_) installLock_->release();
+}
+
 int Bootstrapper::installWithRuntime(const std::string& /*location*/,
                                      const std::vector<std::string>* args) {
+  // Application installs on a machine that has the runtime never wait for each other.
+  releaseInstallLock();
   std::vector<std::string> list = args ? *args : std::vector<std::string>{};
   list.push_back(*appPath_);
   install::logSubprocessBegin(commandTextFor("Orvel Application Installer", list).c_str());
@@ -164,6 +182,8 @@ int Bootstrapper::installWithRuntime(const std::string& /*location*/,
 }
 
 void Bootstrapper::showDialog(const std::string& text) {
+  // A message can wait long for its person; another run's install need not.
+  releaseInstallLock();
   ui::ErrorDialogController dialog(presenter_);
   dialog.setMessage(text, message(messages::kMsgOK), appName_);
   dialog.runModal();
@@ -287,6 +307,7 @@ void Bootstrapper::terminate(int signalNumber) {
 }
 
 void Bootstrapper::okAlert(const std::string& text) {
+  releaseInstallLock();
   presenter_.runAlert(appName_, text, message(messages::kMsgOK));
 }
 

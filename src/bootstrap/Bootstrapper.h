@@ -25,6 +25,8 @@ class SignatureVerification;
 
 namespace bootstrap {
 
+class InstallLock;
+
 class Bootstrapper {
  public:
   /// arguments: the process's argument vector (argument 0 names the executable);
@@ -41,6 +43,9 @@ class Bootstrapper {
   void setDownloader(std::shared_ptr<download::Downloader> downloader) {
     downloader_ = std::move(downloader);
   }
+  /// The per-user lock around the runtime's install, which outlives this object; set
+  /// before the launch callback. Without one, runs do not wait for each other.
+  void setInstallLock(InstallLock* lock) { installLock_ = lock; }
 
   /// The launch decision. Ends the process on every road but the download, which returns
   /// to the run loop with the Downloader started.
@@ -62,9 +67,11 @@ class Bootstrapper {
   /// cancelled: the person cancelled the revocation-list download; nothing runs.
   void handleSignatureDone(bool valid, const void* signatureVerifier, bool cancelled = false);
 
-  /// The modal error dialog with message; returns when the person dismisses it.
+  /// The modal error dialog with message; returns when the person dismisses it. Gives up
+  /// the install lock first.
   void showDialog(const std::string& message);
-  /// The modal one-button alert with message; returns when dismissed.
+  /// The modal one-button alert with message; returns when dismissed. Gives up the install
+  /// lock first.
   void okAlert(const std::string& message);
   /// Adds execute permission for owner, group and others through the held descriptor;
   /// true when it was written.
@@ -86,6 +93,11 @@ class Bootstrapper {
 
  private:
   [[noreturn]] void endLaunch(int code);
+  /// Waits for the install lock (see InstallLock); ends the run with 11 when the person
+  /// cancels the wait.
+  void waitForInstallLock(bool silent);
+  /// The runtime's install is over or will not happen: other runs may go on.
+  void releaseInstallLock();
   /// The installer is not the file that was verified: logged, the validation alert, 13.
   [[noreturn]] void refuseInstaller();
 
@@ -102,6 +114,7 @@ class Bootstrapper {
   platform::Observable<std::string> localizedWindowTitle_;
   std::optional<std::string> bundleVersion_;
   std::shared_ptr<download::Downloader> downloader_;
+  InstallLock* installLock_ = nullptr;
   // The verifier of the downloaded installer: created when the download succeeds, released
   // when its verdict arrives.
   std::unique_ptr<signature::SignatureVerification> verifier_;

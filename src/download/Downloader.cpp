@@ -63,9 +63,10 @@ void Downloader::startDownload(const std::string& notificationName) {
 
 platform::UrlDownloadOptions Downloader::optionsForCurrentUrl() const {
   platform::UrlDownloadOptions options = transferOptions_;
-  if (!maxBytes_.empty()) {
-    const auto index = std::min(static_cast<std::size_t>(currentUrlIndex_), maxBytes_.size() - 1);
-    options.maxBytes = maxBytes_[index];
+  if (!limits_.empty()) {
+    const auto index = std::min(static_cast<std::size_t>(currentUrlIndex_), limits_.size() - 1);
+    options.maxBytes = limits_[index].maxBytes;
+    options.attemptLimitSeconds = limits_[index].maxAttemptSeconds;
   }
   return options;
 }
@@ -130,6 +131,12 @@ void Downloader::didFailWithError(platform::UrlDownload&, const platform::UrlErr
 void Downloader::willRetry(platform::UrlDownload&, std::int64_t bytesSoFar, int retry,
                            int maxRetries) {
   install::logDownloadRetry(static_cast<long long>(bytesSoFar), retry, maxRetries);
+}
+
+void Downloader::proxyNotUsed(platform::UrlDownload&, const std::string& reason) {
+  if (proxyNoticeLogged_) return;
+  proxyNoticeLogged_ = true;
+  install::logProxyNotUsed(reason.c_str());
 }
 
 void Downloader::downloadDidFinish(platform::UrlDownload&) {
@@ -199,7 +206,7 @@ void Downloader::didCreateDestination(platform::UrlDownload&, const std::string&
 
 void Downloader::setUrlStrings(std::vector<std::string> urls) {
   urlStrings_ = std::move(urls);
-  maxBytes_.clear();
+  limits_.clear();
   currentUrlIndex_ = 0;
   // Emptied in place: the list handed out with the last notification is this one.
   resultPaths_->clear();

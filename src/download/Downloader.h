@@ -22,12 +22,19 @@ inline constexpr char kDownloaderKeyCancelled[] = "DownloaderKeyCancelled";
 inline constexpr char kInstallerDownloadDone[] = "InstallerDownloadDone";
 inline constexpr char kCrlDownloadDone[] = "CrlDownloadDone";
 
-// The largest file each kind of download may produce, decoded bytes counted: a runtime
-// installer is large, a signature and a revocation list never are, and both are read
-// whole into memory later.
-inline constexpr std::int64_t kRuntimeMaxBytes = std::int64_t{4} << 30;
-inline constexpr std::int64_t kSignatureMaxBytes = std::int64_t{1} << 20;
-inline constexpr std::int64_t kCrlMaxBytes = std::int64_t{32} << 20;
+/// What the transfer of one URL may take.
+struct TransferLimits {
+  std::int64_t maxBytes;     ///< the largest file it may produce, decoded bytes counted
+  double maxAttemptSeconds;  ///< how long each attempt may last in all; 0: no such limit
+};
+
+// A runtime installer is large, and may take as long as it keeps moving at the minimum
+// speed. A signature and a revocation list never are large, both are read whole into
+// memory later, and a server that feeds one of them just above the minimum speed must not
+// hold the install for minutes or hours: each attempt ends after two minutes.
+inline constexpr TransferLimits kRuntimeLimits{std::int64_t{4} << 30, 0};
+inline constexpr TransferLimits kSignatureLimits{std::int64_t{1} << 20, 120};
+inline constexpr TransferLimits kCrlLimits{std::int64_t{32} << 20, 120};
 
 /// The run's created files, handed out as the Downloader's own list (not a copy): the next
 /// setUrlStrings() empties it.
@@ -37,7 +44,7 @@ class Downloader : private platform::UrlDownloadDelegate {
  public:
   /// queue posts the done notification (object: this Downloader); presenter shows the
   /// progress window, whose binding the caller sets up. Every transfer uses
-  /// transferOptions, its size cap aside (see setMaxBytes).
+  /// transferOptions, its limits aside (see setLimits).
   Downloader(platform::NotificationQueue& queue, ui::Presenter& presenter,
              platform::UrlDownloadOptions transferOptions = {});
   ~Downloader();
@@ -54,12 +61,14 @@ class Downloader : private platform::UrlDownloadDelegate {
   void cleanupTempFiles();
 
   /// Resets the index to 0, empties the list handed out by the last run and forgets the
-  /// caps of setMaxBytes.
+  /// limits of setLimits.
   void setUrlStrings(std::vector<std::string> urls);
-  /// The size cap of each URL of the list, in URL order; a URL past the end of caps takes
-  /// its last entry, and without caps every URL has the transfer's own. A URL that goes
-  /// over its cap fails with kUrlErrorDataLengthExceedsMaximum. Call after setUrlStrings.
-  void setMaxBytes(std::vector<std::int64_t> caps) { maxBytes_ = std::move(caps); }
+  /// The limits of each URL of the list, in URL order; a URL past the end of limits takes
+  /// its last entry, and without limits every URL has the transfer's own. A URL that goes
+  /// over its size cap fails with kUrlErrorDataLengthExceedsMaximum; an attempt that runs
+  /// out of time ends as kUrlErrorTimedOut, after which the retry rules apply. Call after
+  /// setUrlStrings.
+  void setLimits(std::vector<TransferLimits> limits) { limits_ = std::move(limits); }
   const std::vector<std::string>& urlStrings() const { return urlStrings_; }
   void setIgnoreFailures(bool value) { ignoreFailures_ = value; }
   bool ignoreFailures() const { return ignoreFailures_; }
@@ -93,6 +102,7 @@ class Downloader : private platform::UrlDownloadDelegate {
   void didFailWithError(platform::UrlDownload&, const platform::UrlError& error) override;
   void willRetry(platform::UrlDownload&, std::int64_t bytesSoFar, int retry,
                  int maxRetries) override;
+  void proxyNotUsed(platform::UrlDownload&, const std::string& reason) override;
 
   void resetProgress();
   void doingDownload(bool active);
@@ -106,7 +116,7 @@ class Downloader : private platform::UrlDownloadDelegate {
   platform::NotificationQueue& queue_;
   ui::Presenter& presenter_;
   platform::UrlDownloadOptions transferOptions_;
-  std::vector<std::int64_t> maxBytes_;
+  std::vector<TransferLimits> limits_;
   std::int64_t bytesReceived_ = 0;
   std::int64_t expectedBytes_ = 0;
   platform::Observable<double> currentProgressPercent_{0.0};
@@ -122,6 +132,8 @@ class Downloader : private platform::UrlDownloadDelegate {
   bool silent_ = false;
   bool active_ = false;     ///< between doingDownload(true) and the end of the run
   bool cancelled_ = false;  ///< the current or last run ended by stopDownLoad()
+  // The desktop's proxy settings fail the same way for every URL: one notice says so.
+  bool proxyNoticeLogged_ = false;
   std::string notificationName_;
   platform::Observable<std::string> localizedPleaseWait_;
   platform::Observable<std::string> localizedCancel_;

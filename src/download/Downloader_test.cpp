@@ -72,15 +72,15 @@ class DownloaderTest : public ::testing::Test {
 
   /// Runs urls (server paths or whole URLs) to their notification.
   void runAll(std::vector<std::string> urls, const std::string& name = kInstallerDownloadDone,
-              std::vector<std::int64_t> caps = {}) {
-    runOn(downloader_, std::move(urls), name, std::move(caps));
+              std::vector<TransferLimits> limits = {}) {
+    runOn(downloader_, std::move(urls), name, std::move(limits));
   }
   void runOn(Downloader& downloader, std::vector<std::string> urls, const std::string& name,
-             std::vector<std::int64_t> caps) {
+             std::vector<TransferLimits> limits) {
     for (auto& u : urls)
       if (u.rfind("/", 0) == 0) u = server_.url(u);
     downloader.setUrlStrings(urls);
-    if (!caps.empty()) downloader.setMaxBytes(caps);
+    if (!limits.empty()) downloader.setLimits(limits);
     const std::size_t before = received_.size();
     downloader.startDownload(name);
     ASSERT_TRUE(platform::runMainLoopUntil([&] { return received_.size() > before; }, 15000));
@@ -108,7 +108,8 @@ class DownloaderTest : public ::testing::Test {
     "/z.gz": {"file": "x.gz", "type": "Application/Gzip"},
     "/w.gz": {"file": "x.gz", "type": "application/octet-stream"},
     "/bomb.crl": {"fault": "gzipbomb", "size": 104857600},
-    "/drop": {"bytes": 400000, "fault": "reset", "at": 0.5, "times": 1}
+    "/drop": {"bytes": 400000, "fault": "reset", "at": 0.5, "times": 1},
+    "/trickle": {"bytes": 100000, "fault": "trickle", "chunk": 10, "interval": 0.1}
   })"};
   platform::NotificationCenter center_;
   platform::NotificationQueue queue_{center_};
@@ -329,8 +330,8 @@ TEST_F(DownloaderTest, LateCancelAndExhaustedListStillGiveOneNotificationPerRun)
   EXPECT_EQ(server_.requests().size(), 1u);
 }
 
-TEST_F(DownloaderTest, EachUrlHasTheCapOfItsKindAndANewListForgetsThem) {
-  runAll({"/installer.pkg", "/installer.sig"}, kInstallerDownloadDone, {20000, 2000});
+TEST_F(DownloaderTest, EachUrlHasTheLimitsOfItsKindAndANewListForgetsThem) {
+  runAll({"/installer.pkg", "/installer.sig"}, kInstallerDownloadDone, {{20000, 0}, {2000, 0}});
   EXPECT_FALSE(received_[0].success);
   EXPECT_EQ(fs::file_size(tmp("installer.pkg")), 10000u);
   EXPECT_EQ(downloader_.lastError()->code, platform::kUrlErrorDataLengthExceedsMaximum);
@@ -339,14 +340,19 @@ TEST_F(DownloaderTest, EachUrlHasTheCapOfItsKindAndANewListForgetsThem) {
 
   // The last cap covers the rest of the list; decoded bytes count against it.
   downloader_.setIgnoreFailures(true);
-  runAll({"/installer.sig", "/bomb.crl", "/installer.pkg"}, kCrlDownloadDone, {1 << 20});
+  runAll({"/installer.sig", "/bomb.crl", "/installer.pkg"}, kCrlDownloadDone, {{1 << 20, 0}});
   EXPECT_TRUE(received_[1].success);
   ASSERT_EQ(received_[1].files->size(), 3u);
   EXPECT_EQ(downloader_.lastError()->failingUrlString, server_.url("/bomb.crl"));
   EXPECT_LE(fs::file_size((*received_[1].files)[1]), 1u << 20);
 
+  // A trickle that keeps every speed rule quiet still ends at its URL's time limit.
+  runAll({"/trickle"}, kCrlDownloadDone, {{1 << 20, 0.5}});
+  EXPECT_EQ(downloader_.lastError()->code, platform::kUrlErrorTimedOut);
+  EXPECT_EQ(downloader_.lastError()->failingUrlString, server_.url("/trickle"));
+
   runAll({"/installer.pkg"});
-  EXPECT_TRUE(received_[2].success);
+  EXPECT_TRUE(received_[3].success);
 }
 
 TEST_F(DownloaderTest, RetryIsLoggedAndTheSameFileCompletes) {

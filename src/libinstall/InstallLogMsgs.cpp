@@ -69,6 +69,12 @@ void logDownloadRetry(long long bytesSoFar, int retry, int maxRetries) {
   installLog(kSeverityNotice, "Download interrupted after %lld bytes, retrying (%d of %d)",
              bytesSoFar, retry, maxRetries);
 }
+void logProxyNotUsed(const char* reason) {
+  installLog(kSeverityNotice, "Proxy settings not used: %s", text(reason).c_str());
+}
+void logWaitingForInstall() {
+  installLog(kSeverityNotice, "Waiting for another install to finish");
+}
 void logSigValid(const char* kind) {
   installLog(kSeverityNotice, "%s signature verified", text(kind).c_str());
 }

@@ -2,7 +2,8 @@
 // One function per install event: each fixes its text and severity, so callers never
 // pass a format. String arguments are NUL-terminated UTF-8 and are never used as formats;
 // a null one is written as "(null)", any other as loggableValue (LogValue.h) gives it:
-// control characters escaped, and cut with a marker past 4 KiB.
+// controls, bidirectional controls, '#' and stray bytes escaped, and cut with a marker past
+// 4 KiB.
 
 namespace install {
 
@@ -22,6 +23,8 @@ void logDownloadSuccess();
 void logDownloadFailure(const char* reason);
 void logDownloadCancel();
 void logDownloadRetry(long long bytesSoFar, int retry, int maxRetries);
+void logProxyNotUsed(const char* reason);
+void logWaitingForInstall();
 void logSigValid(const char* kind);
 void logSigInvalid(const char* kind);
 void logCouldNotLocateAppDir(const char* path);

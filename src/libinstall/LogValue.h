@@ -12,10 +12,13 @@ namespace install {
 /// Longest logged form of one value, in bytes, before its cut marker.
 inline constexpr std::size_t kMaxLoggedValueBytes = 4096;
 
-/// value with every control character (0x00 to 0x1F and 0x7F) written as '#' and three
-/// octal digits ("#012" for a line feed), as system-log daemons write them. When that is
-/// longer than maxBytes, it is cut to at most maxBytes, never inside an escape or a UTF-8
-/// sequence, and followed by " ... [N bytes cut]", N counting the bytes of value left out.
+/// value with each byte of these written as '#' and its three octal digits ("#012" for a
+/// line feed, as system-log daemons write controls): the controls U+0000 to U+001F, U+007F
+/// and U+0080 to U+009F, the bidirectional controls U+202A to U+202E and U+2066 to U+2069,
+/// '#' itself ("#043"), and every byte that is not part of well-formed UTF-8. Every other
+/// byte is itself, so replacing each "#ddd" by its byte gives value back. When the result
+/// is longer than maxBytes, it is cut to at most maxBytes, never inside an escape or a
+/// character, and followed by " ... [N bytes cut]", N counting the bytes of value left out.
 std::string loggableValue(std::string_view value, std::size_t maxBytes = kMaxLoggedValueBytes);
 
 }  // namespace install

@@ -15,7 +15,7 @@ void SignatureVerification::setDownloader(std::shared_ptr<download::Downloader> 
   download::Downloader* d = downloader_.get();
   startCrlDownload_ = [d](const std::vector<std::string>& urls) {
     d->setUrlStrings(urls);
-    d->setMaxBytes({download::kCrlMaxBytes});
+    d->setLimits({download::kCrlLimits});
     d->setIgnoreFailures(true);
     d->startDownload(download::kCrlDownloadDone);
   };

@@ -39,6 +39,8 @@ struct ProgressBinding {
   platform::Observable<double>* percent = nullptr;  ///< 0 to 100; drawn clamped
   std::function<void()> onCancel;                   ///< the Cancel button's action
   platform::Observable<TransferAmounts>* transfer = nullptr;
+  /// True while the wait has no known length: the bar pulses instead of showing percent.
+  platform::Observable<bool>* pulsing = nullptr;
 };
 
 class Presenter {

@@ -32,8 +32,10 @@ std::string percentText(double clamped) {
   return std::to_string(static_cast<int>(clamped)) + "%";
 }
 
-// "[####......] 40%": cells of which the share done is filled.
-std::string bar(double clamped, int cells) {
+// "[####......] 40%": cells of which the share done is filled; "[----------]" while the
+// wait has no known length.
+std::string bar(double clamped, int cells, bool pulsing) {
+  if (pulsing) return "[" + std::string(cells, '-') + "]";
   const int filled = static_cast<int>(clamped * cells / 100.0);
   return "[" + std::string(filled, '#') + std::string(cells - filled, '.') + "] " +
          percentText(clamped);
@@ -81,9 +83,10 @@ std::string renderRuns(const std::vector<TextRun>& runs) {
 
 std::string progressLine(const ProgressParts& parts, int columns) {
   const double p = clampPercent(parts.percent);
+  auto barOf = [&](double percent, int cells) { return bar(percent, cells, parts.pulsing); };
   const std::string detail =
       parts.rate.empty() ? parts.amounts : parts.amounts + " \u00B7 " + parts.rate;
-  if (columns <= 0) return joined({parts.title, bar(p, kWidestBar), detail, parts.pleaseWait});
+  if (columns <= 0) return joined({parts.title, barOf(p, kWidestBar), detail, parts.pleaseWait});
   // A line that reaches the last column wraps on many terminals, and "\r" then redraws
   // only its second half.
   const int room = columns - 1;
@@ -94,16 +97,16 @@ std::string progressLine(const ProgressParts& parts, int columns) {
       {detail, parts.pleaseWait}, {detail, ""}, {parts.amounts, ""}, {"", ""}};
   for (const auto& [shown, wait] : layouts) {
     const int cells = std::min(
-        kWidestBar, room - displayWidth(joined({parts.title, bar(measured, 0), shown, wait})));
-    if (cells >= kNarrowestBar) return joined({parts.title, bar(p, cells), shown, wait});
+        kWidestBar, room - displayWidth(joined({parts.title, barOf(measured, 0), shown, wait})));
+    if (cells >= kNarrowestBar) return joined({parts.title, barOf(p, cells), shown, wait});
   }
   // The ellipsis is given two columns: terminals set up for East Asian text draw it wide.
-  const int titleRoom = room - displayWidth(bar(measured, kNarrowestBar)) - 1 - 2;
+  const int titleRoom = room - displayWidth(barOf(measured, kNarrowestBar)) - 1 - 2;
   if (titleRoom > 0 && !parts.title.empty())
-    return cutToWidth(parts.title, titleRoom) + "\u2026 " + bar(p, kNarrowestBar);
-  const std::string narrowest = bar(p, kNarrowestBar);
+    return cutToWidth(parts.title, titleRoom) + "\u2026 " + barOf(p, kNarrowestBar);
+  const std::string narrowest = barOf(p, kNarrowestBar);
   if (displayWidth(narrowest) <= room) return narrowest;
-  return cutToWidth(percentText(p), room);
+  return cutToWidth(parts.pulsing ? narrowest : percentText(p), room);
 }
 
 TerminalPresenter::TerminalPresenter(int outFd, int inFd)
@@ -162,7 +165,10 @@ int TerminalPresenter::runErrorDialog(const std::string& title, const std::vecto
 struct TerminalPresenter::Shown {
   ProgressParts parts;
   TransferAmounts transfer;
-  std::string texts() const { return parts.title + '\n' + parts.pleaseWait; }
+  /// What, changed, is drawn at once and, without escape sequences, printed on a new line.
+  std::string texts() const {
+    return parts.title + '\n' + parts.pleaseWait + (parts.pulsing ? "\n-" : "");
+  }
 };
 
 TerminalPresenter::Shown TerminalPresenter::current() const {
@@ -171,6 +177,7 @@ TerminalPresenter::Shown TerminalPresenter::current() const {
   now.parts.pleaseWait =
       keepProductNameWhole(binding_.pleaseWait ? binding_.pleaseWait->get() : "");
   now.parts.percent = binding_.percent ? binding_.percent->get() : 0.0;
+  now.parts.pulsing = binding_.pulsing && binding_.pulsing->get();
   if (binding_.transfer) {
     now.transfer = binding_.transfer->get();
     now.parts.amounts = transferAmountsText(now.transfer, formatSize);

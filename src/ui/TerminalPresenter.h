@@ -84,6 +84,7 @@ struct ProgressParts {
   std::string amounts{};  ///< "84.1 MB / 312.4 MB"
   std::string rate{};     ///< "9.8 MB/s"
   std::string pleaseWait{};
+  bool pulsing = false;  ///< a wait of unknown length: the bar is all dashes, no percentage
 };
 
 /// The progress line: title, a bar and the percentage, the amounts and the rate, then the

@@ -96,6 +96,8 @@ TEST(ProgressLineTest, BarIsClampedForUnknownAndOvershootingTotals) {
       {99.9, "T [#############################.] 99%"},
   };
   for (const auto& [percent, line] : cases) EXPECT_EQ(progressLine({"T", percent}, 0), line);
+  EXPECT_EQ(progressLine({"T", 40, "", "", "Wait.", true}, 0),
+            "T [------------------------------] Wait.");
 }
 
 // The line a person sees on a terminal of the common widths, in languages with short, long

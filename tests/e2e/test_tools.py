@@ -30,11 +30,12 @@ class ToolCase(unittest.TestCase):
         return os.path.join(self.work, *parts)
 
     def assertRefusals(self, cases):
-        """cases: (args, phrase). Each run must refuse, and leave the work folder as it was."""
-        for args, phrase in cases:
-            with self.subTest(args=args):
+        """cases: (args, phrase) or (args, phrase, environment added). Each run must refuse,
+        and leave the work folder as it was."""
+        for args, phrase, *env in cases:
+            with self.subTest(args=args, env=env):
                 before = listing(self.work)
-                result = run_tool(self.TOOL, args)
+                result = run_tool(self.TOOL, args, env={**os.environ, **env[0]} if env else None)
                 self.assertEqual(result.returncode, 2, result.stdout + result.stderr)
                 self.assertEqual(result.stdout, "")
                 lines = result.stderr.splitlines()
@@ -51,6 +52,7 @@ class Bundle(ToolCase):
         package = shipping.make_package(self.path("Sample"))
         out = self.path("out")
         os.makedirs(os.path.join(out, "Install Taken.app"))
+        open(os.path.join(out, "Install Packed.tar.gz"), "wb").close()
         escaping = shipping.make_package(self.path("Escaping"))
         os.symlink("../../Sample/Contents/payload", os.path.join(escaping, "Contents", "up"))
         absolute = shipping.make_package(self.path("Absolute"))
@@ -69,13 +71,19 @@ class Bundle(ToolCase):
             (program + [absolute, "1.0"], "points outside the package"),
             (["--output", package, "--program", program[1], package, "1.0"],
              "must not be inside the package"),
+            (program + ["--archive", "--name", "Packed", package, "1.0"],
+             "Install Packed.tar.gz exists (use --force"),
+            (program + ["--archive", package, "1.0"], "SOURCE_DATE_EPOCH \"1.7e9\" is not a number",
+             {"SOURCE_DATE_EPOCH": "1.7e9"}),
             (program + [package], "expected PACKAGE and VERSION"),
             (program + ["--colour", package, "1.0"], "unknown option --colour"),
         ])
 
     def test_the_bundle_and_force(self):
         package = shipping.make_package(self.path("Sample"))
-        os.chmod(os.path.join(package, "Contents", "payload"), 0o640)
+        # Kept but for write access of group and others.
+        os.chmod(os.path.join(package, "Contents", "payload"), 0o672)
+        os.chmod(os.path.join(package, "Contents"), 0o777)
         program = shipping.sandbox.build_output("NAIB_PROGRAM")
         args = ["--program", program, "--output", self.work, "--name", "Other App", package]
         self.assertEqual(run_tool(self.TOOL, args + ["2.0"]).returncode, 0)
@@ -98,7 +106,8 @@ class Bundle(ToolCase):
         copied = os.path.join(app, "Contents", "Resources", "Other App")
         self.assertEqual(listing(copied), listing(package))
         self.assertEqual(os.stat(os.path.join(copied, "Contents", "payload")).st_mode & 0o7777,
-                         0o640)
+                         0o650)
+        self.assertEqual(os.stat(os.path.join(copied, "Contents")).st_mode & 0o7777, 0o755)
         self.assertEqual([n for n in os.listdir(self.work) if n.startswith(".")], [],
                          "no staging folder is left")
 
@@ -110,6 +119,8 @@ class Sign(ToolCase):
         data = self.path("installer")
         shutil.copyfile(pki("data.bin"), data)
         open(self.path("taken.p7"), "wb").close()
+        fifo = self.path("fifo")
+        os.mkfifo(fifo)
 
         def signer(name, key=None, chain="intermediate.pem"):
             return ["--cert", pki(f"{name}.pem"), "--key", pki(f"{key or name}.key"),
@@ -127,6 +138,9 @@ class Sign(ToolCase):
             (signer("signer-good") + ["--output", self.path("taken.p7"), data],
              "exists (use --force"),
             (["--cert", pki("signer-good.pem"), data], "--cert and --key are required"),
+            (signer("signer-good") + [fifo], f"{fifo} is not a regular file"),
+            (signer("signer-good") + ["--key", "/dev/zero", data], "/dev/zero is not a regular"),
+            (signer("signer-good") + ["--force", "--output", data, data], "is one of the inputs"),
         ])
 
 
@@ -141,8 +155,9 @@ class Publish(ToolCase):
         shutil.copyfile(pki("sig-good.der"), self.signature)
         self.tree = self.path("tree")
 
-    def args(self, *options, installer=None, signature=None):
-        return list(options) + [installer or self.installer, signature or self.signature, self.tree]
+    def args(self, *options, installer=None, signature=None, tree=None):
+        return list(options) + [installer or self.installer, signature or self.signature,
+                                tree or self.tree]
 
     def test_refusals(self):
         tampered = self.path("tampered")
@@ -152,10 +167,19 @@ class Publish(ToolCase):
         os.makedirs(os.path.join(self.tree, "orvel/3/nai/macos10.6/x86"))
         open(os.path.join(self.tree, "orvel/3/nai/macos10.6/x86/installer"), "wb").close()
         system = ["--system", "10.7"]
+        fifo = self.path("fifo")
+        os.mkfifo(fifo)
+        # A folder of the tree that leads out of it.
+        linked = self.path("linked")
+        os.makedirs(self.path("outside"))
+        os.makedirs(linked)
+        os.symlink("../outside", os.path.join(linked, "orvel"))
         self.assertRefusals([
             (self.args(), "no --system given"),
             (self.args(*system, "--arch", "arm"), "unknown architecture \"arm\""),
-            (self.args("--system", "ten.six"), "\"ten.six\" gives no download URL"),
+            (self.args("--system", "ten.six"), "\"ten.six\" is not a system version"),
+            (self.args("--system", "../../etc"), "\"../../etc\" is not a system version"),
+            (self.args("--system", "99999999999999999999.1"), "is not a system version"),
             (self.args(*system, installer=tampered), "would reject this signature"),
             (self.args(*system, "--crl", pki("crl-intermediate.der"), signature=revoked),
              "would reject this signature: certificate revoked"),
@@ -166,6 +190,8 @@ class Publish(ToolCase):
                        "--crl", pki("crl-intermediate-before.der")), "two revocation lists for"),
             (self.args(*system, "--crl", pki("crl-not-a-crl.html")), "not a revocation list"),
             (self.args(*system, "--crl", self.path("absent.crl")), "no such file"),
+            (self.args(*system, "--crl", fifo), f"{fifo} is not a regular file"),
+            (self.args(*system, tree=linked), f"{linked}/orvel is a symbolic link"),
             (self.args("--system", "10.6.8"), "exists (use --force"),
         ])
 
@@ -194,11 +220,16 @@ class Verify(ToolCase):
 
     def test_refusals(self):
         data, sig = pki("data.bin"), pki("sig-good.der")
+        fifo = self.path("fifo")
+        os.mkfifo(fifo)
         self.assertRefusals([
             ([data], "expected FILE and SIGNATURE"),
             ([data, self.path("absent.p7")], "no such file"),
             ([data, sig, "--crl", self.path("absent")], "no such revocation list file or folder"),
             ([data, sig, "--crl"], "--crl needs a value"),
+            ([fifo, sig], f"{fifo} is not a regular file"),
+            ([data, "/dev/zero"], "/dev/zero is not a regular file"),
+            ([data, sig, "--crl", fifo], f"{fifo} is not a regular file"),
         ])
 
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <random>
 
 #include "platform/url/UrlDownload.h"
 
@@ -41,9 +42,32 @@ std::optional<std::int64_t> contentRangeStart(const std::string& value) {
   return static_cast<std::int64_t>(first);
 }
 
-double retryWaitSeconds(double scheduled, std::int64_t retryAfter, double maxRetryAfter) {
-  if (retryAfter <= 0) return scheduled;
-  return std::min(static_cast<double>(retryAfter), maxRetryAfter);
+double systemUniform() {
+  static std::mt19937_64 engine{std::random_device{}()};
+  return std::uniform_real_distribution<double>(0.0, 1.0)(engine);
+}
+
+RetrySchedule::RetrySchedule(std::vector<double> scheduledSeconds, double maxRetryAfterSeconds,
+                             UniformSource uniform)
+    : scheduled_(std::move(scheduledSeconds)),
+      maxRetryAfterSeconds_(maxRetryAfterSeconds),
+      uniform_(std::move(uniform)) {}
+
+double RetrySchedule::waitBefore(int retry, std::int64_t retryAfter) const {
+  // The server knows when it will be back; spreading its answer would only come back early.
+  if (retryAfter > 0) return std::min(static_cast<double>(retryAfter), maxRetryAfterSeconds_);
+  const double full = scheduled_.at(static_cast<std::size_t>(retry - 1));
+  // A source that strays outside [0, 1] must not stretch the bounded total.
+  const double draw = std::clamp(uniform_(), 0.0, 1.0);
+  return full / 2 + full / 2 * draw;
+}
+
+bool attemptOutOfTime(const AttemptClock& clock, const AttemptTimeLimits& limits,
+                      std::int64_t now) {
+  const auto since = [now](std::int64_t then) { return static_cast<double>(now - then) / 1e6; };
+  if (since(clock.lastActivity) >= limits.idleSeconds) return true;
+  if (!clock.headersComplete && since(clock.requestStart) >= limits.headerSeconds) return true;
+  return limits.attemptSeconds > 0 && since(clock.attemptStart) >= limits.attemptSeconds;
 }
 
 SpeedWindow::SpeedWindow(double windowSeconds, double minimumBytesPerSecond)

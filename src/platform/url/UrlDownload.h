@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/url/TransferPolicy.h"
+
 namespace platform {
 
 inline constexpr const char kNSURLErrorDomain[] = "NSURLErrorDomain";
@@ -57,7 +59,9 @@ class UrlDownload;
 /// decideDestinationWithSuggestedFilename, didCreateDestination, didReceiveDataOfLength
 /// (any number of times), then exactly one of downloadDidFinish or didFailWithError. A
 /// failure may come at any point. The delegate may destroy the UrlDownload inside the last
-/// two; no callback follows cancel().
+/// two; no callback follows cancel(). Each request, redirects included, goes through the
+/// proxy that the environment names for libcurl, else through the one the desktop's proxy
+/// settings give for its URL (ProxyResolver.h).
 ///
 /// An interrupted transfer that may be retried calls willRetry instead of failing, waits,
 /// and asks again: redirects are reported again, and didReceiveResponse comes again unless
@@ -81,6 +85,10 @@ class UrlDownloadDelegate {
   /// follows after a wait. The delegate may cancel() here but not destroy the transfer.
   virtual void willRetry(UrlDownload& /*download*/, std::int64_t /*bytesSoFar*/, int /*retry*/,
                          int /*maxRetries*/) {}
+  /// The desktop's proxy settings for a request were not followed as given: reason says
+  /// why, in English and without credentials. The request goes on. The delegate may
+  /// cancel() here but not destroy the transfer.
+  virtual void proxyNotUsed(UrlDownload& /*download*/, const std::string& /*reason*/) {}
 
  protected:
   ~UrlDownloadDelegate() = default;
@@ -89,16 +97,19 @@ class UrlDownloadDelegate {
 struct UrlDownloadOptions {
   double timeoutSeconds = 30.0;  ///< connect timeout, and the longest time without data
   std::int64_t maxBytes = std::int64_t{4} << 30;  ///< cap on bytes written (decoded), -1103 past it
-  /// The waits before each retry of an interrupted attempt; their number is the number of
-  /// retries.
+  /// The full waits before each retry of an interrupted attempt; their number is the number
+  /// of retries. Each wait is drawn from [half, full] of its value with uniformRandom.
   std::vector<double> retryWaitsSeconds = {1, 2, 4, 8};
+  UniformSource uniformRandom = systemUniform;
   double maxRetryAfterSeconds = 30;  ///< the longest wait a 502, 503 or 504 may ask for
   /// An attempt fails as timed out when it averages under minimumBytesPerSecond over any
-  /// window of speedWindowSeconds, or its response headers take longer than
-  /// headerDeadlineSeconds from the request.
+  /// window of speedWindowSeconds, its response headers take longer than
+  /// headerDeadlineSeconds from the request, or it lasts longer than attemptLimitSeconds in
+  /// all, redirects included (0: no such limit).
   double minimumBytesPerSecond = 1024;
   double speedWindowSeconds = 60;
   double headerDeadlineSeconds = 30;
+  double attemptLimitSeconds = 0;
 };
 
 class UrlDownload {

@@ -16,8 +16,11 @@ namespace fs = std::filesystem;
 namespace tools {
 namespace {
 
-constexpr fs::perms kKeptPermissions =
-    fs::perms::owner_all | fs::perms::group_all | fs::perms::others_all | fs::perms::sticky_bit;
+// Write access for group and others would let other users change what the installer runs;
+// set-id bits would hand the owner's rights to whoever runs the file.
+constexpr fs::perms kKeptPermissions = fs::perms::owner_all | fs::perms::group_read |
+                                       fs::perms::group_exec | fs::perms::others_read |
+                                       fs::perms::others_exec | fs::perms::sticky_bit;
 
 bool hasControlCharacter(const std::string& text) {
   return std::any_of(text.begin(), text.end(),
@@ -70,7 +73,8 @@ std::string checkPackageEntries(const fs::path& top) {
   return std::string();
 }
 
-/// Copies the package tree: permission bits kept (set-id bits dropped), links as links.
+/// Copies the package tree: permission bits kept but for group and other write and set-id,
+/// links as links.
 /// Folder permissions are set last, so a read-only folder can still be filled.
 void copyPackage(const fs::path& from, const fs::path& to, std::error_code& ec) {
   const fs::perms topPermissions = fs::status(from, ec).permissions() & kKeptPermissions;

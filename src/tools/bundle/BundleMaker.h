@@ -24,7 +24,8 @@ std::string bundleFileName(const std::string& appName);
 /// existing bundle without force. Otherwise builds the bundle beside its final place and
 /// moves it there whole: Contents/MacOS/Install <App> (the program, mode 0755) with the
 /// modules, Contents/Info.plist, Contents/Resources/<App>/ (the package, permission bits
-/// kept, set-id bits dropped, links kept as links). Returns the empty string on success.
+/// kept but for group and other write and the set-id bits, links kept as links). Returns
+/// the empty string on success.
 std::string makeBundle(const BundleRequest& request);
 
 }  // namespace tools

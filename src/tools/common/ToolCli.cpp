@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <iostream>
 
 namespace tools {
@@ -77,6 +78,14 @@ std::optional<int> answerInfoOptions(const std::string& tool, const std::vector<
     return kExitOk;
   }
   return std::nullopt;
+}
+
+std::string inputFileProblem(const std::string& path, const std::string& what) {
+  std::error_code ec;
+  const std::filesystem::file_status status = std::filesystem::status(path, ec);
+  if (!std::filesystem::exists(status)) return "no such " + what + ": " + printable(path);
+  if (!std::filesystem::is_regular_file(status)) return printable(path) + " is not a regular file";
+  return std::string();
 }
 
 std::string printable(const std::string& text) {

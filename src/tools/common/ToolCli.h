@@ -47,6 +47,11 @@ int refuse(const std::string& tool, const std::string& message);
 std::optional<int> answerInfoOptions(const std::string& tool, const std::vector<std::string>& args,
                                      const std::string& usage);
 
+/// Empty when path names a regular file (links followed); else the reason, naming path as
+/// what: "no such <what>: <path>", or "<path> is not a regular file" for a folder, a FIFO
+/// or a device, on whose first read a tool would wait for ever.
+std::string inputFileProblem(const std::string& path, const std::string& what = "file");
+
 /// A text fit for a one-line message: control characters shown as "?".
 std::string printable(const std::string& text);
 

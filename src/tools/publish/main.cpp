@@ -12,6 +12,7 @@
 #include "tools/common/ToolCli.h"
 #include "tools/common/Verification.h"
 #include "tools/publish/CrlPlan.h"
+#include "tools/publish/TreeEntries.h"
 #include "tools/publish/TreePath.h"
 
 namespace fs = std::filesystem;
@@ -30,36 +31,35 @@ constexpr char kUsage[] =
     "  --force  replace files that are already in the tree\n"
     "Exit status: 0 published, 2 refused.\n";
 
-struct Entry {
-  std::string url;
-  std::string source;  ///< the file to copy there
-};
-
 /// The download URLs for every system version and architecture asked for, each once.
 bool downloadEntries(const tools::CommandLine& line, const std::string& installer,
-                     const std::string& signature, std::vector<Entry>& entries,
+                     const std::string& signature, std::vector<tools::TreeEntry>& entries,
                      std::string& error) {
   std::vector<std::string> arches = line.values("--arch");
   if (arches.empty()) arches.push_back("x86");
   for (const std::string& system : line.values("--system")) {
     // Read as the program reads its system version file, so the URL is the one it asks for.
-    const auto version = install::MacSystemVersion::FromProductVersion(system);
+    const auto version = tools::systemVersionArgument(system);
+    if (!version) {
+      error = "\"" + tools::printable(system) + "\" is not a system version (such as 10.6.8)";
+      return false;
+    }
     for (const std::string& archName : arches) {
       const auto arch = install::archFromName(archName);
       if (!arch) {
         error = "unknown architecture \"" + tools::printable(archName) + "\" (x86 or ppc)";
         return false;
       }
-      const install::PlatformInfo info{install::kOsMac, version.major, version.minor,
-                                       version.bugfix, *arch};
+      const install::PlatformInfo info{install::kOsMac, version->major, version->minor,
+                                       version->bugfix, *arch};
       const auto urls = install::composeDownloadUrls(info);
       if (!urls) {
         error = "the system version \"" + tools::printable(system) + "\" gives no download URL";
         return false;
       }
-      for (const Entry& e :
-           {Entry{urls->installer, installer}, Entry{urls->signature, signature}}) {
-        const auto seen = [&](const Entry& other) { return other.url == e.url; };
+      for (const tools::TreeEntry& e : {tools::TreeEntry{urls->installer, installer, {}},
+                                        tools::TreeEntry{urls->signature, signature, {}}}) {
+        const auto seen = [&](const tools::TreeEntry& other) { return other.url == e.url; };
         if (std::none_of(entries.begin(), entries.end(), seen)) entries.push_back(e);
       }
     }
@@ -67,32 +67,65 @@ bool downloadEntries(const tools::CommandLine& line, const std::string& installe
   return true;
 }
 
-bool writeTree(const std::string& tree, const std::vector<Entry>& entries, bool force,
-               std::string& error) {
-  std::vector<fs::path> targets;
-  for (const Entry& e : entries) {
+/// The first part of the way from tree down to tree/relative that is a symbolic link;
+/// empty when none is. The way ends at the first part that does not exist yet: what the
+/// tool makes from there on is no link.
+std::string linkOnTheWay(const fs::path& tree, const std::string& relative) {
+  fs::path here = tree;
+  for (const fs::path& part : fs::path(relative)) {
+    here /= part;
+    std::error_code ec;
+    const fs::file_type type = fs::symlink_status(here, ec).type();
+    if (type == fs::file_type::symlink) return here.string();
+    if (ec || type == fs::file_type::not_found) break;
+  }
+  return std::string();
+}
+
+/// Gives each entry its path in the tree and refuses, before anything is written, a tree
+/// where one file would replace another or a write would leave the tree through a link.
+bool planTree(const std::string& tree, std::vector<tools::TreeEntry>& entries, bool force,
+              std::string& error) {
+  for (tools::TreeEntry& e : entries) {
     std::string why;
     const auto path = tools::treePathForUrl(e.url, why);
     if (!path) {
       error = "cannot lay out " + tools::printable(e.url) + ": " + why;
       return false;
     }
-    targets.push_back(fs::path(tree) / *path);
+    e.path = *path;
+  }
+  if (std::string conflict = tools::layoutConflict(entries); !conflict.empty()) {
+    error = "cannot lay out the tree: " + conflict;
+    return false;
+  }
+  for (const tools::TreeEntry& e : entries) {
+    if (std::string link = linkOnTheWay(tree, e.path); !link.empty()) {
+      error = link + " is a symbolic link; the tree must hold none on the way to its files";
+      return false;
+    }
+    const fs::path target = fs::path(tree) / e.path;
     std::error_code ec;
-    if (!force && fs::symlink_status(targets.back(), ec).type() != fs::file_type::not_found) {
-      error = targets.back().string() + " exists (use --force to replace it)";
+    if (!force && fs::symlink_status(target, ec).type() != fs::file_type::not_found) {
+      error = target.string() + " exists (use --force to replace it)";
       return false;
     }
   }
-  for (std::size_t i = 0; i < entries.size(); ++i) {
+  return true;
+}
+
+bool writeTree(const std::string& tree, const std::vector<tools::TreeEntry>& entries,
+               std::string& error) {
+  for (const tools::TreeEntry& e : entries) {
+    const fs::path target = fs::path(tree) / e.path;
     std::error_code ec;
-    fs::create_directories(targets[i].parent_path(), ec);
+    fs::create_directories(target.parent_path(), ec);
     if (ec) {
-      error = "cannot create " + targets[i].parent_path().string() + ": " + ec.message();
+      error = "cannot create " + target.parent_path().string() + ": " + ec.message();
       return false;
     }
-    tools::StagedFile staged(targets[i].string());
-    if (!staged.ok() || !staged.copyFrom(entries[i].source) || !staged.commit(0644)) {
+    tools::StagedFile staged(target.string());
+    if (!staged.ok() || !staged.copyFrom(e.source) || !staged.commit(0644)) {
       error = staged.error();
       return false;
     }
@@ -125,10 +158,11 @@ int main(int argc, char** argv) {
   std::vector<std::string> inputs{installer, signaturePath};
   inputs.insert(inputs.end(), crlFiles.begin(), crlFiles.end());
   for (const std::string& file : inputs) {
-    std::error_code ec;
-    if (!fs::is_regular_file(file, ec)) return tools::refuse(kTool, "no such file: " + file);
+    if (std::string problem = tools::inputFileProblem(file); !problem.empty()) {
+      return tools::refuse(kTool, problem);
+    }
   }
-  std::vector<Entry> entries;
+  std::vector<tools::TreeEntry> entries;
   if (!downloadEntries(*line, installer, signaturePath, entries, error)) {
     return tools::refuse(kTool, error);
   }
@@ -142,14 +176,15 @@ int main(int argc, char** argv) {
   const tools::CrlPlan plan = tools::planCrls(report.chain, crlFiles);
   if (!plan.error.empty()) return tools::refuse(kTool, tools::printable(plan.error));
   const std::size_t downloads = entries.size();
-  for (const tools::CrlPlacement& p : plan.placements) entries.push_back({p.url, p.file});
+  for (const tools::CrlPlacement& p : plan.placements) entries.push_back({p.url, p.file, {}});
 
+  if (!planTree(tree, entries, line->has("--force"), error)) {
+    return tools::refuse(kTool, tools::printable(error));
+  }
   std::error_code ec;
   fs::create_directories(tree, ec);
   if (ec) return tools::refuse(kTool, "cannot create the tree " + tree + ": " + ec.message());
-  if (!writeTree(tree, entries, line->has("--force"), error)) {
-    return tools::refuse(kTool, tools::printable(error));
-  }
+  if (!writeTree(tree, entries, error)) return tools::refuse(kTool, tools::printable(error));
 
   const std::string downloadHost = authorityOf(entries.front().url);
   for (std::size_t i = 0; i < entries.size(); ++i) {

@@ -3,10 +3,15 @@
 #include <openssl/err.h>
 #include <openssl/pem.h>
 
+#include <filesystem>
+#include <utility>
+#include <vector>
+
 #include "platform/files/FileSystem.h"
 #include "platform/runloop/NotificationCenter.h"
 #include "signature/SignatureVerification.h"
 #include "tools/common/StagedFile.h"
+#include "tools/common/ToolCli.h"
 
 namespace tools {
 namespace {
@@ -71,13 +76,26 @@ std::string firstPassProblem(const std::string& installer, const std::string& si
                   : "the program would reject this signature: " + verifier.errorString();
 }
 
+/// Why the files of request cannot be read or written as asked; empty when they can.
+std::string fileProblem(const SignRequest& request) {
+  std::vector<std::pair<std::string, const char*>> inputs = {
+      {request.installer, "installer file"}, {request.certificate, "file"}, {request.key, "file"}};
+  if (request.chain) inputs.emplace_back(*request.chain, "file");
+  for (const auto& [path, what] : inputs) {
+    if (std::string problem = inputFileProblem(path, what); !problem.empty()) return problem;
+    // Written over, an input would be lost; the installer would become its own signature.
+    std::error_code ec;
+    if (std::filesystem::equivalent(request.output, path, ec)) {
+      return "the output " + request.output + " is one of the inputs (" + path + ")";
+    }
+  }
+  return std::string();
+}
+
 }  // namespace
 
 std::string signInstaller(const SignRequest& request) {
-  bool isDirectory = false;
-  if (!platform::fileExists(request.installer, isDirectory) || isDirectory) {
-    return "no such installer file: " + request.installer;
-  }
+  if (std::string problem = fileProblem(request); !problem.empty()) return problem;
   if (platform::fileExists(request.output) && !request.force) {
     return request.output + " exists (use --force to replace it)";
   }

@@ -7,7 +7,6 @@
 #include <iostream>
 
 #include "naib/NAIB.h"
-#include "platform/files/FileSystem.h"
 #include "tools/common/CertificateText.h"
 #include "tools/common/ToolCli.h"
 #include "tools/common/Verification.h"
@@ -29,17 +28,14 @@ constexpr char kUsage[] =
 bool collectCrlFiles(const std::vector<std::string>& paths, std::vector<std::string>& files,
                      std::string& error) {
   for (const std::string& path : paths) {
-    bool isDirectory = false;
-    if (!platform::fileExists(path, isDirectory)) {
-      error = "no such revocation list file or folder: " + tools::printable(path);
-      return false;
-    }
-    if (!isDirectory) {
+    std::error_code ec;
+    if (!std::filesystem::is_directory(path, ec)) {
+      error = tools::inputFileProblem(path, "revocation list file or folder");
+      if (!error.empty()) return false;
       files.push_back(path);
       continue;
     }
     std::vector<std::string> found;
-    std::error_code ec;
     for (const auto& entry : std::filesystem::directory_iterator(path, ec)) {
       if (entry.is_regular_file(ec)) found.push_back(entry.path().string());
     }
@@ -107,7 +103,9 @@ int main(int argc, char** argv) {
   const std::string& data = line->positionals[0];
   const std::string& signaturePath = line->positionals[1];
   for (const std::string& path : {data, signaturePath}) {
-    if (!platform::fileExists(path)) return tools::refuse(kTool, "no such file: " + path);
+    if (std::string problem = tools::inputFileProblem(path); !problem.empty()) {
+      return tools::refuse(kTool, problem);
+    }
   }
   std::optional<std::vector<std::string>> crlFiles;
   if (line->has("--crl")) {

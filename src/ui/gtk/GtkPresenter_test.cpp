@@ -136,9 +136,10 @@ struct Model {
   platform::Observable<std::string> cancelText{"Cancel"};
   platform::Observable<double> percent{0};
   platform::Observable<TransferAmounts> transfer;
+  platform::Observable<bool> pulsing{false};
   int cancels = 0;
   ProgressBinding binding() {
-    return {&title, &pleaseWait, &cancelText, &percent, [this] { ++cancels; }, &transfer};
+    return {&title, &pleaseWait, &cancelText, &percent, [this] { ++cancels; }, &transfer, &pulsing};
   }
 };
 
@@ -200,11 +201,20 @@ TEST_F(GtkPresenterTest, ProgressWindowFollowsItsBindingAndCancels) {
   gtk_button_clicked(cancel);
   EXPECT_EQ(model_.cancels, 1);
 
+  // A wait of unknown length: no percentage while the bar pulses, the percentage after.
+  model_.pulsing.set(true);
+  pump();
+  EXPECT_FALSE(gtk_progress_bar_get_show_text(bar));
+  model_.percent.set(20);
+  model_.pulsing.set(false);
+  EXPECT_TRUE(gtk_progress_bar_get_show_text(bar));
+  EXPECT_DOUBLE_EQ(gtk_progress_bar_get_fraction(bar), 0.2);
+
   presenter_->closeProgress();
   pump();
   EXPECT_FALSE(gtk_widget_get_visible(GTK_WIDGET(window)));
   model_.percent.set(70);
-  EXPECT_DOUBLE_EQ(gtk_progress_bar_get_fraction(bar), 0.0) << "a closed window follows nothing";
+  EXPECT_DOUBLE_EQ(gtk_progress_bar_get_fraction(bar), 0.2) << "a closed window follows nothing";
 }
 
 TEST_F(GtkPresenterTest, AlertShowsItsMessageLiterallyWithTheCatalogueAddressesAsLinks) {

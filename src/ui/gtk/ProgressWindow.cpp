@@ -9,6 +9,9 @@
 namespace ui::gtk {
 namespace {
 
+// GNOME's own pulsing bars move about ten times a second.
+constexpr guint kPulseIntervalMs = 100;
+
 double fraction(double percent) {
   if (std::isnan(percent)) return 0;
   return std::clamp(percent / 100.0, 0.0, 1.0);
@@ -63,6 +66,7 @@ void ProgressWindow::show() {
 
 void ProgressWindow::close() {
   follower_.reset();
+  setPulsing(false);
   gtk_widget_hide(window_.get());
 }
 
@@ -97,7 +101,27 @@ void ProgressWindow::refresh() {
     const char* shown = gtk_button_get_label(cancel_);
     if (!shown || text != shown) gtk_button_set_label(cancel_, text.c_str());
   }
-  if (binding_.percent) gtk_progress_bar_set_fraction(bar_, fraction(binding_.percent->get()));
+  const bool pulsing = binding_.pulsing && binding_.pulsing->get();
+  setPulsing(pulsing);
+  if (binding_.percent && !pulsing)
+    gtk_progress_bar_set_fraction(bar_, fraction(binding_.percent->get()));
+}
+
+void ProgressWindow::setPulsing(bool pulsing) {
+  if (pulsing == (pulseSource_ != 0)) return;
+  gtk_progress_bar_set_show_text(bar_, !pulsing);
+  if (pulsing) {
+    gtk_progress_bar_pulse(bar_);
+    pulseSource_ = g_timeout_add(kPulseIntervalMs, &ProgressWindow::onPulse, bar_);
+  } else {
+    g_source_remove(pulseSource_);
+    pulseSource_ = 0;
+  }
+}
+
+gboolean ProgressWindow::onPulse(gpointer bar) {
+  gtk_progress_bar_pulse(GTK_PROGRESS_BAR(bar));
+  return G_SOURCE_CONTINUE;
 }
 
 void ProgressWindow::onCancel(GtkButton*, gpointer self) {
