@@ -16,6 +16,8 @@ packages=(
   # and the accessibility bus the window tests read them through.
   fonts-noto-cjk fonts-dejavu-core adwaita-icon-theme
   at-spi2-core python3-pyatspi dbus-daemon
+  # The same window tests on Wayland, under weston's headless compositor.
+  weston
 )
 missing=()
 for p in "${packages[@]}"; do

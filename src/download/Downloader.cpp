@@ -126,8 +126,9 @@ void Downloader::didReceiveDataOfLength(platform::UrlDownload&, std::uint32_t le
 void Downloader::addReceived(std::int64_t length) {
   bytesReceived_ += length;
   rate_.add(length);
-  transferAmounts_.set(
-      {bytesReceived_, std::max<std::int64_t>(expectedBytes_, 0), rate_.bytesPerSecond()});
+  transferAmounts_.set({bytesReceived_, std::max<std::int64_t>(expectedBytes_, 0),
+                        rate_.bytesPerSecond(),
+                        urlResponse_ ? urlResponse_->suggestedFilename : ""});
   if (expectedBytes_ <= 0) return;
   if (bytesReceived_ <= kProgressThresholdBytes) return;
   currentProgressPercent_.set(static_cast<double>(bytesReceived_) /

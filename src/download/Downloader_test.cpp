@@ -232,14 +232,14 @@ TEST_F(DownloaderTest, TransferAmountsCountEachUrlWithItsLengthAndEndAtZero) {
   std::vector<ui::TransferAmounts> seen;
   downloader_.transferAmounts().subscribe([&](const ui::TransferAmounts& t) { seen.push_back(t); });
   runAll({"/installer.pkg", "/nolength"});
-  auto reached = [&](std::int64_t received, std::int64_t expected) {
+  auto reached = [&](std::int64_t received, std::int64_t expected, const char* name) {
     return std::any_of(seen.begin(), seen.end(), [&](const ui::TransferAmounts& t) {
-      return t.received == received && t.expected == expected;
+      return t.received == received && t.expected == expected && t.name == name;
     });
   };
-  EXPECT_TRUE(reached(10000, 10000));
-  EXPECT_TRUE(reached(70000, 0)) << "an unknown length stays unknown, not -1";
-  EXPECT_FALSE(reached(80000, 0)) << "the second URL counts from zero";
+  EXPECT_TRUE(reached(10000, 10000, "installer.pkg"));
+  EXPECT_TRUE(reached(70000, 0, "nolength")) << "an unknown length stays unknown, not -1";
+  EXPECT_FALSE(reached(80000, 0, "nolength")) << "the second URL counts from zero";
   ASSERT_FALSE(seen.empty());
   EXPECT_EQ(seen.back(), ui::TransferAmounts{});
 }

@@ -21,7 +21,8 @@ RECORD = "/run/records/runtime-installer.args"
 
 BEGIN = (LOG_NOTICE, "Bootstrapper begin with version 1.0.0.1 on Mac x86")
 NOT_INSTALLED = (LOG_NOTICE, "No installed runtime detected")
-VALIDATION_FAILED = "Unable to validate the downloaded version of Halvex Orvel."
+# The runtime's name is shown joined by a no-break space, so no line breaks inside it.
+VALIDATION_FAILED = "Unable to validate the downloaded version of Halvex\u00a0Orvel."
 SYSTEM_UNSUPPORTED = "is not available for your system"
 
 

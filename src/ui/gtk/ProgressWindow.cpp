@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "ui/DisplayText.h"
+#include "ui/gtk/LabelBreaks.h"
 
 namespace ui::gtk {
 namespace {
@@ -77,13 +78,16 @@ void ProgressWindow::setCancelEnabled(bool enabled) {
 // window system and screen readers hear of the texts once, not thousands of times.
 void ProgressWindow::refresh() {
   if (binding_.title) {
-    const std::string title = validUtf8(displayTitle(binding_.title->get()));
+    const std::string title = validUtf8(keepProductNameWhole(displayTitle(binding_.title->get())));
     const char* shown = gtk_window_get_title(window());
     if (!shown || title != shown) gtk_window_set_title(window(), title.c_str());
   }
   if (binding_.pleaseWait) {
-    const std::string text = validUtf8(binding_.pleaseWait->get());
-    setTextIfChanged(pleaseWait_, text);
+    const std::string text = validUtf8(keepProductNameWhole(binding_.pleaseWait->get()));
+    if (text != gtk_label_get_text(pleaseWait_)) {
+      gtk_label_set_text(pleaseWait_, text.c_str());
+      keepWordsWhole(pleaseWait_);
+    }
     // A screen reader names the bar by what the window is waiting for.
     AtkObject* bar = gtk_widget_get_accessible(GTK_WIDGET(bar_));
     const char* name = atk_object_get_name(bar);
