@@ -24,6 +24,7 @@ namespace {
 
 constexpr char kName[] = "Bootstrapper";
 constexpr char kInstallPrefix[] = "Install ";
+constexpr char kCarriedTreeFolder[] = "Runtime";
 constexpr unsigned long kUrlBufferSize = 512;
 
 std::string message(int index) {
@@ -71,6 +72,7 @@ Bootstrapper::Bootstrapper(std::vector<std::string> arguments, const platform::B
       isDirectory)
     appPath_ = lookedForAppPath_;
   bundleVersion_ = mainBundle.infoString("CFBundleVersion");
+  carriedTree_ = platform::appendPathComponent(mainBundle.resourcePath(), kCarriedTreeFolder);
 
   center_.addObserver(this, download::kInstallerDownloadDone,
                       [this](const platform::Notification& n) { notifyDownloaderDone(n); });
@@ -112,7 +114,9 @@ void Bootstrapper::applicationDidFinishLaunching() {
     runtimeMissing = false;
   }
 
-  if (!allowDownload) {
+  // A runtime the bundle carries is copied, not downloaded: it needs no -allowDownload.
+  auto carried = carriedRuntime();
+  if (!allowDownload && carried.empty()) {
     install::logMissingAllowDownloadFlag();
     checker.PrintNeedsAllowDownloadFlag();
     endLaunch(naib::NAIB_NEEDS_ALLOW_DOWNLOAD);
@@ -129,6 +133,7 @@ void Bootstrapper::applicationDidFinishLaunching() {
       endLaunch(naib::NAIB_DOWNLOAD_FAILED);
     downloader_->setUrlStrings({installerUrl, signatureUrl});
     downloader_->setLimits({download::kRuntimeLimits, download::kSignatureLimits});
+    if (!carried.empty()) useCarriedRuntime(std::move(carried));
     downloader_->setSilent(silent);
     downloader_->setLocalizedCancel(message(messages::kMsgCancel));
     downloader_->setLocalizedPleaseWait(message(messages::kMsgPleaseWait));
@@ -149,6 +154,26 @@ void Bootstrapper::endLaunch(int code) {
   platform::deliverPendingTermination();
   install::logApplicationEnd(code == 0, kName, code);
   std::exit(code);
+}
+
+std::vector<std::optional<download::CarriedFile>> Bootstrapper::carriedRuntime() const {
+  // A bundle without the folder costs today's road nothing but this one look.
+  bool isDirectory = false;
+  if (!platform::fileExists(carriedTree_, isDirectory) || !isDirectory) return {};
+  char installerUrl[kUrlBufferSize];
+  char signatureUrl[kUrlBufferSize];
+  if (!install::getBootstrapperDownloadUrls(installerUrl, kUrlBufferSize, signatureUrl,
+                                            kUrlBufferSize))
+    return {};
+  const auto installer = download::carriedFileIn(carriedTree_, installerUrl);
+  const auto signature = download::carriedFileIn(carriedTree_, signatureUrl);
+  if (!installer || !signature) return {};
+  return {download::CarriedFile{*installer}, download::CarriedFile{*signature}};
+}
+
+void Bootstrapper::useCarriedRuntime(std::vector<std::optional<download::CarriedFile>> files) {
+  downloader_->setCarriedTree(carriedTree_);
+  downloader_->setCarriedFiles(std::move(files));
 }
 
 void Bootstrapper::waitForInstallLock(bool silent) {

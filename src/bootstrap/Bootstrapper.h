@@ -15,7 +15,8 @@
 
 namespace download {
 class Downloader;
-}
+struct CarriedFile;
+}  // namespace download
 namespace platform {
 class Bundle;
 }
@@ -93,6 +94,12 @@ class Bootstrapper {
 
  private:
   [[noreturn]] void endLaunch(int code);
+  /// The files the bundle carries for this machine's installer and signature URLs, in that
+  /// order; empty unless it carries both (a bundle with only one carries no runtime).
+  std::vector<std::optional<download::CarriedFile>> carriedRuntime() const;
+  /// Makes the coming run copy files (the runtime's, and the current revocation lists it
+  /// carries) out of the bundle instead of fetching them. Call after setUrlStrings.
+  void useCarriedRuntime(std::vector<std::optional<download::CarriedFile>> files);
   /// Waits for the install lock (see InstallLock); ends the run with 11 when the person
   /// cancels the wait.
   void waitForInstallLock(bool silent);
@@ -105,6 +112,7 @@ class Bootstrapper {
   std::string exePath_;
   std::optional<std::string> appPath_;
   std::string lookedForAppPath_;  // the package path, kept for the log when it is missing
+  std::string carriedTree_;       // the bundle's copy of the published download tree
   std::string appName_;
   std::optional<std::string> installerLaunchPath_;
   // The downloaded installer, held open from before its bytes are verified until it runs,

@@ -58,6 +58,8 @@ TEST_F(InstallLog, EveryEventWritesItsTextAfterTheStatusWord) {
       {[] { logDownloadCancel(); }, "Download cancelled"},
       {[] { logDownloadRetry(134217728, 1, 4); },
        "Download interrupted after 134217728 bytes, retrying (1 of 4)"},
+      {[] { logCarriedFileUsed("signature", "/B.app/Contents/Resources/Runtime/i.p7"); },
+       "Using signature carried in the bundle at /B.app/Contents/Resources/Runtime/i.p7"},
       {[] { logProxyNotUsed("unsupported proxy scheme https; connecting directly"); },
        "Proxy settings not used: unsupported proxy scheme https; connecting directly"},
       {[] { logWaitingForInstall(); }, "Waiting for another install to finish"},

@@ -371,6 +371,9 @@ class World:
         # directory: what the program leaves there is gone with the sandbox, so a scenario
         # looks at it from inside (Result.tmp_files stays empty).
         self.tmp_size: Optional[int] = None
+        # When true, the sandbox gets a network of its own with loopback only: a machine
+        # with the network unplugged, where every request fails at once.
+        self.offline = False
 
     def __enter__(self) -> "World":
         return self
@@ -531,6 +534,8 @@ class World:
         args = ["bwrap", "--die-with-parent", "--new-session", "--unshare-user",
                 "--uid", str(self.uid), "--gid", str(self.uid), "--unshare-pid",
                 "--unshare-ipc", "--unshare-uts", "--hostname", "sandbox"]
+        if self.offline:
+            args.append("--unshare-net")
         args += _system_binds()
         args += ["--proc", "/proc", "--dev", "/dev"]
         for d in SCENARIO_DIRS:

@@ -49,6 +49,27 @@ class ShippedInstall(unittest.TestCase):
             self.assertEqual(os.readlink(f"{resources}/Contents/run"), "MacOS/sample")
 
 
+    def test_a_bundle_carrying_the_tree_installs_with_the_network_unplugged(self):
+        with sandbox.World() as world, tempfile.TemporaryDirectory() as work:
+            world.add_system_version(shipping.SYSTEM)
+            shipment = shipping.ship(world, work, INSTALLER)
+            shipping.checked("bundle", ["--program", sandbox.build_output("NAIB_PROGRAM"),
+                                        "--output", world.host("/Applications"), "--force",
+                                        "--runtime", shipment.tree,
+                                        os.path.join(work, shipping.PACKAGE), shipping.VERSION])
+            world.offline = True
+            world.read_only = {"/Applications"}
+            result = world.run([shipment.exe, "-silent", "-eulaAccepted"], timeout=60)
+            self.assertEqual(result.returncode, 0, result.stderr)
+            package = f"/Applications/Install {shipping.PACKAGE}.app/Contents/Resources/Sample"
+            self.assertEqual(world.recorded_args(RECORD), ["-silent", "-eulaAccepted", package])
+            runtime = f"/Applications/Install {shipping.PACKAGE}.app/Contents/Resources/Runtime"
+            self.assertIn((LOG_NOTICE, "Using runtime installer carried in the bundle at "
+                                       f"{runtime}/{PLATFORM_PATH}/installer"), result.log_pairs)
+            self.assertIn((LOG_NOTICE, "Cert chain validation succeeded"), result.log_pairs)
+            self.assertEqual(result.tmp_files, [])
+
+
 class GivenAsAnArchive(unittest.TestCase):
     def test_unpacked_by_a_user_the_launcher_installs_and_the_archive_is_reproducible(self):
         with sandbox.World() as world, tempfile.TemporaryDirectory() as work:
