@@ -21,16 +21,26 @@ curl contenders, the largest of their processes). One SHA-256 pass is `openssl s
 the library the program links. The files that curl leaves are removed between runs,
 outside the timing; the program removes its own, inside.
 
+With --offline, the road without a network instead, two contenders in a sandbox whose
+network is unplugged and no server:
+
+  offline the program from a bundle that carries the published tree (naib-bundle
+          --runtime): it copies the carried installer and signature, uses the carried
+          revocation lists, verifies, runs the installer and removes its files
+  copy    the floor: `cp` of the carried installer and signature into the temporary folder
+
   --runs N        runs of each contender per size (default 5)
   --compare LABEL=PROGRAM   one more road contender, "road@LABEL": another build of the
                   program (naib-bootstrapper-testroot with its naib-*.so beside it), so
                   that a change is measured against its predecessor in the same session
-  --profile DIR   instead: one road of the first size under `perf record -g` (the sandbox
-                  and everything in it) and under `strace -f`, once counting (-c) and once
-                  timing the calls that mark the road's steps; the reports land in DIR
+  --offline       the offline road against the copy (above)
+  --profile DIR   instead: one road (with --offline the offline one) of the first size
+                  under `perf record -g` (the sandbox and everything in it) and under
+                  `strace -f`, once counting (-c) and once timing the calls that mark the
+                  road's steps; the reports land in DIR
 
-Usage: bench/road_bench.sh [BUILD_DIR] [--runs N] [--compare LABEL=PROGRAM]... [--profile DIR]
-                           [SIZE_MIB...]
+Usage: bench/road_bench.sh [BUILD_DIR] [--runs N] [--compare LABEL=PROGRAM]... [--offline]
+                           [--profile DIR] [SIZE_MIB...]
 """
 
 import argparse
@@ -53,6 +63,8 @@ SERVER = os.path.join(HERE, "..", "tests", "support", "http_server.py")
 PEAK = "/home/user/peak"
 ROOT_PEM = "/home/user/root.pem"
 CHUNK = 1 << 20
+CARRIED = (f"/Applications/Install {shipping.PACKAGE}.app/Contents/Resources/Runtime/"
+           "orvel/3/nai/macos10.6/x86/installer")
 
 
 def write_installer(path, size):
@@ -68,12 +80,13 @@ def write_installer(path, size):
             left -= n
 
 
-def bundle(world, work, program, package_name):
-    """The bundle "Install <package_name>.app" around program; returns its executable's
-    sandbox path."""
+def bundle(world, work, program, package_name, tree=None):
+    """The bundle "Install <package_name>.app" around program, carrying tree when given;
+    returns its executable's sandbox path."""
     package = shipping.make_package(os.path.join(work, package_name))
+    carry = ["--runtime", tree] if tree else []
     shipping.checked("bundle", ["--program", program, "--output", world.host("/Applications"),
-                                package, shipping.VERSION])
+                                *carry, package, shipping.VERSION])
     return f"/Applications/Install {package_name}.app/Contents/MacOS/Install {package_name}"
 
 
@@ -101,8 +114,10 @@ def publish(world, work, size):
 
 def argv_of(kind, exe, urls):
     timed = ["/usr/bin/time", "-f", "%U %S %M", "-o", PEAK]
-    if kind.startswith("road"):
+    if kind.startswith("road") or kind == "offline":
         return timed + [exe, "-silent", "-allowDownload"]
+    if kind == "copy":
+        return timed + ["cp", CARRIED, CARRIED + ".p7", "/tmp/"]
     shell = (f"curl -sSf -o /tmp/installer '{urls[0]}' && "
              f"curl -sSf -o /tmp/installer.p7 '{urls[1]}'")
     if kind == "script":
@@ -138,13 +153,13 @@ def timed_run(world, server, kind, exe, urls):
     os.sync()
     wait_for_quiet()
     written = written_mib()
-    busy, served, stolen = busy_seconds(), cpu_seconds(server.process.pid), stolen_seconds()
+    busy, served, stolen = busy_seconds(), cpu_seconds(server), stolen_seconds()
     running = world.start(argv_of(kind, exe, urls), http_proxy=server)
     start = time.monotonic()
     # A blocking wait: with a timeout Python polls, in steps of up to 50 ms.
     running.process.wait()
     wall = time.monotonic() - start
-    busy, served = busy_seconds() - busy, cpu_seconds(server.process.pid) - served
+    busy, served = busy_seconds() - busy, cpu_seconds(server) - served
     stolen = stolen_seconds() - stolen
     written = written_mib() - written
     ours = sum(usage(world)[:2])
@@ -154,7 +169,7 @@ def timed_run(world, server, kind, exe, urls):
         print(f"  ({kind}: {foreign:.2f} s of CPU time elsewhere during {wall:.2f} s)",
               file=sys.stderr)
         running.result()
-        if not kind.startswith("road"):
+        if not is_program(kind):
             for name in ("installer", "installer.p7"):
                 if os.path.exists(world.host(f"/tmp/{name}")):
                     os.unlink(world.host(f"/tmp/{name}"))
@@ -191,9 +206,15 @@ def busy_seconds():
     return sum(values[i] for i in (0, 1, 2)) / os.sysconf("SC_CLK_TCK")
 
 
-def cpu_seconds(pid):
-    """CPU seconds that process pid has used."""
-    with open(f"/proc/{pid}/stat", encoding="utf-8") as f:
+def is_program(kind):
+    return kind.startswith("road") or kind == "offline"
+
+
+def cpu_seconds(server):
+    """CPU seconds that the server has used; 0 without one."""
+    if server is None:
+        return 0
+    with open(f"/proc/{server.process.pid}/stat", encoding="utf-8") as f:
         fields = f.read().rpartition(")")[2].split()
     return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
 
@@ -220,7 +241,7 @@ def run_once(world, server, kind, exe, urls, size):
     result = running.result()
     if result.returncode != 0:
         sys.exit(f"{kind} failed ({result.returncode}): {result.stderr}\n{result.log_pairs}")
-    if kind.startswith("road"):
+    if is_program(kind):
         if "Detached signature verified" not in [text for _, text in result.log_pairs]:
             sys.exit(f"the road did not verify: {result.log_pairs}")
         if result.tmp_files:
@@ -243,14 +264,19 @@ def sha256_seconds(size):
     return size / rate
 
 
-def start_server(world, tree):
-    server = world.start_helper([sys.executable, "-S", SERVER, "--root", tree,
-                                 "--lifetime", "3600"])
-    for here, _, files in os.walk(tree):  # the server answers from the page cache
+def warm(tree):
+    """Reads every file of tree into the page cache."""
+    for here, _, files in os.walk(tree):
         for name in files:
             with open(os.path.join(here, name), "rb") as f:
                 while f.read(CHUNK):
                     pass
+
+
+def start_server(world, tree):
+    server = world.start_helper([sys.executable, "-S", SERVER, "--root", tree,
+                                 "--lifetime", "3600"])
+    warm(tree)  # the server answers from the page cache
     return server
 
 
@@ -259,16 +285,22 @@ def load_note():
         return f.read().split()[0]
 
 
-def bench(size_mib, runs, others):
+def bench(size_mib, runs, others, offline):
     size = size_mib << 20
     with sandbox.World() as world, tempfile.TemporaryDirectory(prefix="naib-road-") as work:
         tree, urls = publish(world, work, size)
-        exes = {"road": bundle(world, work, sandbox.build_output("NAIB_PROGRAM"),
-                               shipping.PACKAGE)}
-        for i, (label, program) in enumerate(others):
-            exes[f"road@{label}"] = bundle(world, work, program, f"{shipping.PACKAGE}{i + 2}")
-        contenders = list(exes) + ["floor", "script"]
-        server = start_server(world, tree)
+        program = sandbox.build_output("NAIB_PROGRAM")
+        if offline:
+            world.offline = True
+            exes = {"offline": bundle(world, work, program, shipping.PACKAGE, tree)}
+            floor, contenders, server = "copy", ["offline", "copy"], None
+            warm(world.host(os.path.dirname(os.path.dirname(CARRIED))))
+        else:
+            exes = {"road": bundle(world, work, program, shipping.PACKAGE)}
+            for i, (label, other) in enumerate(others):
+                exes[f"road@{label}"] = bundle(world, work, other, f"{shipping.PACKAGE}{i + 2}")
+            floor, contenders = "floor", list(exes) + ["floor", "script"]
+            server = start_server(world, tree)
         for kind in exes:  # warm-up, not counted
             run_once(world, server, kind, exes[kind], urls, size)
         times = {k: [] for k in contenders}
@@ -288,26 +320,29 @@ def bench(size_mib, runs, others):
         runs_text = " ".join(f"{t:.3f}" for t in times[kind])
         print(f"  {kind:12s} median {med[kind]:.3f} s  peak {max(peaks[kind])} KiB  "
               f"written back {max(written[kind]):.0f} MiB  runs: {runs_text}")
-    target = med["floor"] + sha + 0.2
-    print(f"  one SHA-256 pass {sha:.3f} s; target floor + pass + 0.2 s = {target:.3f} s")
+    target = med[floor] + sha + 0.2
+    print(f"  one SHA-256 pass {sha:.3f} s; target {floor} + pass + 0.2 s = {target:.3f} s")
     for kind in exes:
-        print(f"  {kind:12s} /floor {med[kind] / med['floor']:.2f}  /script "
-              f"{med[kind] / med['script']:.2f}  - floor - pass = "
-              f"{(med[kind] - med['floor'] - sha) * 1000:.0f} ms  target "
+        script = f"/script {med[kind] / med['script']:.2f}  " if "script" in med else ""
+        print(f"  {kind:12s} /{floor} {med[kind] / med[floor]:.2f}  {script}- {floor} - pass = "
+              f"{(med[kind] - med[floor] - sha) * 1000:.0f} ms  target "
               f"{'met' if med[kind] <= target else 'NOT met'}")
-    return max(peaks["road"])
+    return max(peaks[next(iter(exes))])
 
 
-def profile(size_mib, out):
-    """One road under perf, one under strace; the sandbox runs as for the benchmark."""
+def profile(size_mib, out, offline):
+    """One road (the offline one with offline) under perf, one under strace; the sandbox
+    runs as for the benchmark."""
     size = size_mib << 20
     os.makedirs(out, exist_ok=True)
     with sandbox.World() as world, tempfile.TemporaryDirectory(prefix="naib-road-") as work:
         tree, urls = publish(world, work, size)
-        exe = bundle(world, work, sandbox.build_output("NAIB_PROGRAM"), shipping.PACKAGE)
-        server = start_server(world, tree)
-        run_once(world, server, "road", exe, urls, size)
-        env = world.environment({"http_proxy": server.url, "no_proxy": ""})
+        world.offline = offline
+        exe = bundle(world, work, sandbox.build_output("NAIB_PROGRAM"), shipping.PACKAGE,
+                     tree if offline else None)
+        server = None if offline else start_server(world, tree)
+        run_once(world, server, "offline" if offline else "road", exe, urls, size)
+        env = world.environment({} if offline else {"http_proxy": server.url, "no_proxy": ""})
         argv = world.bwrap_argv([exe, "-silent", "-allowDownload"])
         data = os.path.join(out, "perf.data")
         for tracer in (["perf", "record", "-g", "-F", "999", "-o", data, "--"],
@@ -316,7 +351,8 @@ def profile(size_mib, out):
                        # so that the timeline is close to an untraced run.
                        ["strace", "-f", "--seccomp-bpf", "-tt", "-T", "-o",
                         os.path.join(out, "strace-steps.txt"), "-e",
-                        "trace=execve,connect,openat,unlink,unlinkat,rmdir,exit_group,wait4",
+                        "trace=execve,connect,openat,unlink,unlinkat,rmdir,exit_group,wait4,"
+                        "copy_file_range",
                         "--"]):
             os.sync()
             wait_for_quiet()
@@ -350,11 +386,12 @@ def main():
     parser.add_argument("--runs", type=int, default=5)
     parser.add_argument("--profile", metavar="DIR")
     parser.add_argument("--compare", metavar="LABEL=PROGRAM", action="append", default=[])
+    parser.add_argument("--offline", action="store_true")
     args = parser.parse_args()
     if args.profile:
-        return profile(args.sizes[0], args.profile)
+        return profile(args.sizes[0], args.profile, args.offline)
     others = [tuple(item.split("=", 1)) for item in args.compare]
-    peaks = {size: bench(size, args.runs, others) for size in args.sizes}
+    peaks = {size: bench(size, args.runs, others, args.offline) for size in args.sizes}
     if len(peaks) > 1:
         print("road peak RSS by size: " + ", ".join(f"{s} MiB {p} KiB" for s, p in peaks.items()))
 

@@ -11,7 +11,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 build=build
 if [ $# -gt 0 ] && [[ $1 != -* && ! $1 =~ ^[0-9]+$ ]]; then build=$1; shift; fi
-cmake --build "$build" -j2 --target naib-bootstrapper-testroot naib-bundle \
+cmake --build "$build" -j2 --target naib-bootstrapper-testroot naib-bundle-testroot \
   naib-sign-testroot naib-publish-testroot >/dev/null
 export NAIB_E2E_ENV="$build/tests/e2e/programs.env"
 exec python3 bench/road_bench.py "$@"

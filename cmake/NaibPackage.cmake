@@ -2,7 +2,8 @@
 #   bin/naib-bootstrapper             a link to the program below (for -version)
 #   bin/naib-bundle, naib-sign, naib-verify, naib-publish
 #   lib/naib-bootstrapper/            the program and its GTK module, which it loads from
-#                                     its own real folder (naib-bundle copies both)
+#                                     its own real folder (naib-bundle copies both), and
+#                                     naib-launcher (naib-bundle --archive puts it on top)
 #   share/man/man1/                   a page per command
 # The tools carry the vendor's root (NAIB_TRUSTED_ROOT_DER); the test-root twins stay in
 # the build folder.
@@ -10,7 +11,7 @@ set(NAIB_PRIVATE_DIR lib/naib-bootstrapper)
 set(NAIB_SHIPPED_TOOLS naib-bundle naib-sign naib-verify naib-publish)
 set(NAIB_COMMANDS naib-bootstrapper ${NAIB_SHIPPED_TOOLS})
 
-install(TARGETS naib-bootstrapper RUNTIME DESTINATION ${NAIB_PRIVATE_DIR})
+install(TARGETS naib-bootstrapper naib-launcher RUNTIME DESTINATION ${NAIB_PRIVATE_DIR})
 if(NAIB_WITH_GTK)
   install(TARGETS naib-gtk-presenter LIBRARY DESTINATION ${NAIB_PRIVATE_DIR})
 endif()
@@ -36,14 +37,14 @@ add_custom_target(naib-man ALL DEPENDS ${man_pages})
 install(FILES ${man_pages} DESTINATION share/man/man1)
 
 # Everything that gets installed, and nothing else: `cmake --build B --target naib-ship`.
-add_custom_target(naib-ship DEPENDS naib-bootstrapper ${NAIB_SHIPPED_TOOLS} naib-man)
+add_custom_target(naib-ship DEPENDS naib-bootstrapper naib-launcher ${NAIB_SHIPPED_TOOLS} naib-man)
 if(NAIB_WITH_GTK)
   add_dependencies(naib-ship naib-gtk-presenter)
 endif()
 
 # The package: naib-bootstrapper_<version>_<arch>.deb. Depends comes from dpkg-shlibdeps
-# over the program and the tools; the GTK module is loaded only when a window must show,
-# so its libraries, and the CJK fonts of three catalogue languages, are Recommends
+# over the program, the launcher and the tools; the GTK module is loaded only when a window
+# must show, so its libraries, and the CJK fonts of three catalogue languages, are Recommends
 # (cmake/NaibDebDepends.cmake.in, run by cpack).
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME naib-bootstrapper)
@@ -63,7 +64,7 @@ set(NAIB_DEB_MODULE "")
 if(NAIB_WITH_GTK)
   set(NAIB_DEB_MODULE "$<TARGET_FILE:naib-gtk-presenter>")
 endif()
-set(NAIB_DEB_PROGRAMS "$<TARGET_FILE:naib-bootstrapper>")
+set(NAIB_DEB_PROGRAMS "$<TARGET_FILE:naib-bootstrapper>;$<TARGET_FILE:naib-launcher>")
 foreach(tool IN LISTS NAIB_SHIPPED_TOOLS)
   string(APPEND NAIB_DEB_PROGRAMS ";$<TARGET_FILE:${tool}>")
 endforeach()

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "bootstrap/Bootstrapper.h"
+#include "bootstrap/InstallLock.h"
 #include "download/Downloader.h"
 #include "platform/files/Bundle.h"
 #include "platform/runloop/NotificationCenter.h"
@@ -27,10 +28,15 @@ int applicationMain(int argc, char** argv) {
   Bootstrapper bootstrapper(std::vector<std::string>(argv, argv + argc), platform::Bundle::main(),
                             center, queue, *presenter);
   bootstrapper.setDownloader(downloader);
+  InstallLock installLock(*presenter);
+  bootstrapper.setInstallLock(&installLock);
+  // Cancel ends the wait for another run's install, else the download.
   presenter->bindProgress({&bootstrapper.localizedWindowTitle(), &downloader->localizedPleaseWait(),
                            &downloader->localizedCancel(), &downloader->currentProgressPercent(),
-                           [d = downloader.get()] { d->stopDownLoad(); },
-                           &downloader->transferAmounts()});
+                           [d = downloader.get(), &installLock] {
+                             if (!installLock.cancel()) d->stopDownLoad();
+                           },
+                           &downloader->transferAmounts(), &installLock.pulsing()});
 
   // From here on SIGINT, SIGTERM and SIGHUP end the run through the Bootstrapper, at any
   // point: the temporary files go and the end is logged. Ctrl-C is the Cancel button

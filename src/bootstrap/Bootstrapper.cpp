@@ -3,6 +3,7 @@
 #include <any>
 #include <cstdlib>
 
+#include "bootstrap/InstallLock.h"
 #include "download/Downloader.h"
 #include "libinstall/InstallLogMsgs.h"
 #include "libinstall/LibInstall.h"
@@ -23,6 +24,7 @@ namespace {
 
 constexpr char kName[] = "Bootstrapper";
 constexpr char kInstallPrefix[] = "Install ";
+constexpr char kCarriedTreeFolder[] = "Runtime";
 constexpr unsigned long kUrlBufferSize = 512;
 constexpr char kInstallerCopyName[] = "naib-runtime-installer";
 
@@ -71,6 +73,7 @@ Bootstrapper::Bootstrapper(std::vector<std::string> arguments, const platform::B
       isDirectory)
     appPath_ = lookedForAppPath_;
   bundleVersion_ = mainBundle.infoString("CFBundleVersion");
+  carriedTree_ = platform::appendPathComponent(mainBundle.resourcePath(), kCarriedTreeFolder);
 
   center_.addObserver(this, download::kInstallerDownloadDone,
                       [this](const platform::Notification& n) { notifyDownloaderDone(n); });
@@ -100,6 +103,7 @@ void Bootstrapper::applicationDidFinishLaunching() {
     install::logCouldNotLocateAppDir(lookedForAppPath_.c_str());
     endLaunch(naib::NAIB_APP_DIR_NOT_FOUND);
   }
+  waitForInstallLock(silent);
 
   install::RuntimeVersionInfo version{};
   bool runtimeMissing = true;
@@ -114,7 +118,9 @@ void Bootstrapper::applicationDidFinishLaunching() {
     runtimeMissing = false;
   }
 
-  if (!allowDownload) {
+  // A runtime the bundle carries is copied, not downloaded: it needs no -allowDownload.
+  auto carried = carriedRuntime();
+  if (!allowDownload && carried.empty()) {
     install::logMissingAllowDownloadFlag();
     checker.PrintNeedsAllowDownloadFlag();
     endLaunch(naib::NAIB_NEEDS_ALLOW_DOWNLOAD);
@@ -131,6 +137,7 @@ void Bootstrapper::applicationDidFinishLaunching() {
       endLaunch(naib::NAIB_DOWNLOAD_FAILED);
     downloader_->setUrlStrings({installerUrl, signatureUrl});
     downloader_->setLimits({download::kRuntimeLimits, download::kSignatureLimits});
+    if (!carried.empty()) useCarriedRuntime(std::move(carried));
     downloader_->setSilent(silent);
     downloader_->setLocalizedCancel(message(messages::kMsgCancel));
     downloader_->setLocalizedPleaseWait(message(messages::kMsgPleaseWait));
@@ -153,8 +160,44 @@ void Bootstrapper::endLaunch(int code) {
   std::exit(code);
 }
 
+std::vector<std::optional<download::CarriedFile>> Bootstrapper::carriedRuntime() const {
+  // A bundle without the folder costs today's road nothing but this one look.
+  bool isDirectory = false;
+  if (!platform::fileExists(carriedTree_, isDirectory) || !isDirectory) return {};
+  char installerUrl[kUrlBufferSize];
+  char signatureUrl[kUrlBufferSize];
+  if (!install::getBootstrapperDownloadUrls(installerUrl, kUrlBufferSize, signatureUrl,
+                                            kUrlBufferSize))
+    return {};
+  const auto installer = download::carriedFileIn(carriedTree_, installerUrl);
+  const auto signature = download::carriedFileIn(carriedTree_, signatureUrl);
+  if (!installer || !signature) return {};
+  return {download::CarriedFile{*installer}, download::CarriedFile{*signature}};
+}
+
+void Bootstrapper::useCarriedRuntime(std::vector<std::optional<download::CarriedFile>> files) {
+  downloader_->setCarriedTree(carriedTree_);
+  downloader_->setCarriedFiles(std::move(files));
+}
+
+void Bootstrapper::waitForInstallLock(bool silent) {
+  if (!installLock_) return;
+  // A wait shows the download's progress window, texts and all.
+  downloader_->setLocalizedCancel(message(messages::kMsgCancel));
+  downloader_->setLocalizedPleaseWait(message(messages::kMsgPleaseWait));
+  // The person chose to stop: nothing was installed, and no alert says otherwise.
+  if (!installLock_->acquire(std::getenv("XDG_RUNTIME_DIR"), silent))
+    cleanupAndExit(false, naib::NAIB_DOWNLOAD_FAILED, std::nullopt);
+}
+
+void Bootstrapper::releaseInstallLock() {
+  if (installLock_) installLock_->release();
+}
+
 int Bootstrapper::installWithRuntime(const std::string& /*location*/,
                                      const std::vector<std::string>* args) {
+  // Application installs on a machine that has the runtime never wait for each other.
+  releaseInstallLock();
   std::vector<std::string> list = args ? *args : std::vector<std::string>{};
   list.push_back(*appPath_);
   install::logSubprocessBegin(commandTextFor("Orvel Application Installer", list).c_str());
@@ -168,6 +211,8 @@ int Bootstrapper::installWithRuntime(const std::string& /*location*/,
 }
 
 void Bootstrapper::showDialog(const std::string& text) {
+  // A message can wait long for its person; another run's install need not.
+  releaseInstallLock();
   ui::ErrorDialogController dialog(presenter_);
   dialog.setMessage(text, message(messages::kMsgOK), appName_);
   dialog.runModal();
@@ -289,6 +334,7 @@ void Bootstrapper::terminate(int signalNumber) {
 }
 
 void Bootstrapper::okAlert(const std::string& text) {
+  releaseInstallLock();
   presenter_.runAlert(appName_, text, message(messages::kMsgOK));
 }
 

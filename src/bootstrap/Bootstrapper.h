@@ -16,7 +16,8 @@
 
 namespace download {
 class Downloader;
-}
+struct CarriedFile;
+}  // namespace download
 namespace platform {
 class Bundle;
 }
@@ -25,6 +26,8 @@ class SignatureVerification;
 }
 
 namespace bootstrap {
+
+class InstallLock;
 
 class Bootstrapper {
  public:
@@ -42,6 +45,9 @@ class Bootstrapper {
   void setDownloader(std::shared_ptr<download::Downloader> downloader) {
     downloader_ = std::move(downloader);
   }
+  /// The per-user lock around the runtime's install, which outlives this object; set
+  /// before the launch callback. Without one, runs do not wait for each other.
+  void setInstallLock(InstallLock* lock) { installLock_ = lock; }
 
   /// The launch decision. Ends the process on every road but the download, which returns
   /// to the run loop with the Downloader started.
@@ -66,9 +72,11 @@ class Bootstrapper {
   /// cancelled: the person cancelled the revocation-list download; nothing runs.
   void handleSignatureDone(bool valid, const void* signatureVerifier, bool cancelled = false);
 
-  /// The modal error dialog with message; returns when the person dismisses it.
+  /// The modal error dialog with message; returns when the person dismisses it. Gives up
+  /// the install lock first.
   void showDialog(const std::string& message);
-  /// The modal one-button alert with message; returns when dismissed.
+  /// The modal one-button alert with message; returns when dismissed. Gives up the install
+  /// lock first.
   void okAlert(const std::string& message);
   /// Adds execute permission for owner, group and others through the held descriptor;
   /// true when it was written.
@@ -90,11 +98,23 @@ class Bootstrapper {
 
  private:
   [[noreturn]] void endLaunch(int code);
+  /// The files the bundle carries for this machine's installer and signature URLs, in that
+  /// order; empty unless it carries both (a bundle with only one carries no runtime).
+  std::vector<std::optional<download::CarriedFile>> carriedRuntime() const;
+  /// Makes the coming run copy files (the runtime's, and the current revocation lists it
+  /// carries) out of the bundle instead of fetching them. Call after setUrlStrings.
+  void useCarriedRuntime(std::vector<std::optional<download::CarriedFile>> files);
+  /// Waits for the install lock (see InstallLock); ends the run with 11 when the person
+  /// cancels the wait.
+  void waitForInstallLock(bool silent);
+  /// The runtime's install is over or will not happen: other runs may go on.
+  void releaseInstallLock();
 
   std::vector<std::string> arguments_;
   std::string exePath_;
   std::optional<std::string> appPath_;
   std::string lookedForAppPath_;  // the package path, kept for the log when it is missing
+  std::string carriedTree_;       // the bundle's copy of the published download tree
   std::string appName_;
   std::optional<std::string> installerLaunchPath_;
   // The downloaded installer, held open from before its bytes are verified until it runs,
@@ -105,6 +125,7 @@ class Bootstrapper {
   platform::Observable<std::string> localizedWindowTitle_;
   std::optional<std::string> bundleVersion_;
   std::shared_ptr<download::Downloader> downloader_;
+  InstallLock* installLock_ = nullptr;
   // The verifier of the downloaded installer: created when the download succeeds, released
   // when its verdict arrives.
   std::unique_ptr<signature::SignatureVerification> verifier_;

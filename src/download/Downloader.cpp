@@ -6,6 +6,7 @@
 #include "platform/DebugTrace.h"
 #include "platform/files/FileSystem.h"
 #include "platform/files/TempDir.h"
+#include "platform/url/TreePath.h"
 
 namespace download {
 namespace {
@@ -15,6 +16,15 @@ constexpr std::int64_t kProgressThresholdBytes = 16384;
 
 bool isGzipType(const std::string& mimeType) {
   return mimeType == "application/gzip" || mimeType == "application/x-gzip";
+}
+
+// The words of the carried-file line for the run's kind and URL; none for a run of another
+// name, which logs no download lines either.
+const char* carriedWhat(const std::string& notificationName, int urlIndex) {
+  if (notificationName == kInstallerDownloadDone)
+    return urlIndex == 0 ? "runtime installer" : "signature";
+  if (notificationName == kCrlDownloadDone) return "revocation list";
+  return nullptr;
 }
 
 }  // namespace
@@ -40,6 +50,7 @@ void Downloader::startDownload(const std::string& notificationName) {
   const std::string& url = urlStrings_.at(static_cast<std::size_t>(currentUrlIndex_));
   DebugTrace("Info: URL is %@", url.c_str());
   resetProgress();
+  if (const CarriedFile* carried = carriedForCurrentUrl(false)) return startCarriedCopy(*carried);
 
   if (notificationName == kInstallerDownloadDone) {
     install::logDownloadBegin(currentUrlIndex_ == 0 ? "runtime" : "signature", url.c_str());
@@ -57,6 +68,7 @@ void Downloader::startDownload(const std::string& notificationName) {
   // A URL that cannot even be requested fails like any other, so the run still ends with
   // its one notification and the caller learns why from lastError.
   lastError_ = platform::makeUrlError(platform::kUrlErrorBadURL, url);
+  if (const CarriedFile* carried = carriedForCurrentUrl(true)) return startCarriedCopy(*carried);
   ++currentUrlIndex_;
   continueOrEnd(ignoreFailures_);
 }
@@ -76,6 +88,7 @@ void Downloader::stopDownLoad() {
   // done notification for a run that has already reported.
   if (!active_) return;
   if (urlDownload_) urlDownload_->cancel();
+  copy_.reset();
   doingDownload(false);
   install::logDownloadCancel();
   cancelled_ = true;
@@ -107,10 +120,15 @@ void Downloader::didReceiveResponse(platform::UrlDownload&, const platform::UrlR
 }
 
 void Downloader::didReceiveDataOfLength(platform::UrlDownload&, std::uint32_t length) {
+  addReceived(length);
+}
+
+void Downloader::addReceived(std::int64_t length) {
   bytesReceived_ += length;
   rate_.add(length);
-  transferAmounts_.set(
-      {bytesReceived_, std::max<std::int64_t>(expectedBytes_, 0), rate_.bytesPerSecond()});
+  transferAmounts_.set({bytesReceived_, std::max<std::int64_t>(expectedBytes_, 0),
+                        rate_.bytesPerSecond(),
+                        urlResponse_ ? urlResponse_->suggestedFilename : ""});
   if (expectedBytes_ <= 0) return;
   if (bytesReceived_ <= kProgressThresholdBytes) return;
   currentProgressPercent_.set(static_cast<double>(bytesReceived_) /
@@ -123,6 +141,7 @@ void Downloader::didFailWithError(platform::UrlDownload&, const platform::UrlErr
   install::logDownloadFailure(lastError_->localizedDescription.c_str());
   DebugTrace("Error: Download failed.  Error - %@ %@", lastError_->localizedDescription.c_str(),
              lastError_->failingUrlString.c_str());
+  if (const CarriedFile* carried = carriedForCurrentUrl(true)) return startCarriedCopy(*carried);
   ++currentUrlIndex_;
   continueOrEnd(ignoreFailures_);
 }
@@ -130,6 +149,12 @@ void Downloader::didFailWithError(platform::UrlDownload&, const platform::UrlErr
 void Downloader::willRetry(platform::UrlDownload&, std::int64_t bytesSoFar, int retry,
                            int maxRetries) {
   install::logDownloadRetry(static_cast<long long>(bytesSoFar), retry, maxRetries);
+}
+
+void Downloader::proxyNotUsed(platform::UrlDownload&, const std::string& reason) {
+  if (proxyNoticeLogged_) return;
+  proxyNoticeLogged_ = true;
+  install::logProxyNotUsed(reason.c_str());
 }
 
 void Downloader::downloadDidFinish(platform::UrlDownload&) {
@@ -200,9 +225,67 @@ void Downloader::didCreateDestination(platform::UrlDownload&, const std::string&
 void Downloader::setUrlStrings(std::vector<std::string> urls) {
   urlStrings_ = std::move(urls);
   limits_.clear();
+  carried_.clear();
   currentUrlIndex_ = 0;
   // Emptied in place: the list handed out with the last notification is this one.
   resultPaths_->clear();
+}
+
+std::optional<std::string> carriedFileIn(const std::string& folder, const std::string& url) {
+  if (folder.empty()) return std::nullopt;
+  std::string why;
+  const auto relative = platform::treePathForUrl(url, why);
+  if (!relative) return std::nullopt;
+  std::string path = platform::appendPathComponent(folder, *relative);
+  if (!platform::isRegularFile(path)) return std::nullopt;
+  return path;
+}
+
+const CarriedFile* Downloader::carriedForCurrentUrl(bool fetchFailed) const {
+  const auto index = static_cast<std::size_t>(currentUrlIndex_);
+  if (index >= carried_.size() || !carried_[index]) return nullptr;
+  return carried_[index]->onlyWhenFetchFails == fetchFailed ? &*carried_[index] : nullptr;
+}
+
+void Downloader::startCarriedCopy(const CarriedFile& file) {
+  if (const char* what = carriedWhat(notificationName_, currentUrlIndex_))
+    install::logCarriedFileUsed(what, file.path.c_str());
+  // Into the private directory only, under the name a download of the URL would get.
+  const std::string directory = platform::temporaryDirectory();
+  std::string why = "no temporary directory for " + file.path;
+  if (!directory.empty()) {
+    copy_ = platform::FileCopy::start(
+        file.path, platform::appendPathComponent(directory, platform::lastPathComponent(file.path)),
+        optionsForCurrentUrl().maxBytes, copyCallbacks(), why);
+  }
+  if (!copy_) return carriedCopyFailed(platform::kUrlErrorCannotCreateFile, why);
+  resultPaths_->push_back(copy_->destinationPath());
+  doingDownload(true);
+}
+
+platform::FileCopyCallbacks Downloader::copyCallbacks() {
+  auto progress = [this](std::int64_t copied, std::int64_t size) {
+    expectedBytes_ = size;
+    addReceived(copied - bytesReceived_);
+  };
+  auto finished = [this] {
+    copy_.reset();
+    ++currentUrlIndex_;
+    continueOrEnd(true);
+  };
+  auto failed = [this](const std::string& reason) {
+    copy_.reset();
+    carriedCopyFailed(platform::kUrlErrorCannotWriteToFile, reason);
+  };
+  return {progress, finished, failed};
+}
+
+void Downloader::carriedCopyFailed(long code, const std::string& reason) {
+  const std::string& url = urlStrings_.at(static_cast<std::size_t>(currentUrlIndex_));
+  lastError_ = platform::UrlError{platform::kNSURLErrorDomain, code, reason, url};
+  install::logDownloadFailure(reason.c_str());
+  ++currentUrlIndex_;
+  continueOrEnd(ignoreFailures_);
 }
 
 }  // namespace download

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "download/RateMeter.h"
+#include "platform/files/FileCopy.h"
 #include "platform/runloop/NotificationCenter.h"
 #include "platform/runloop/Observable.h"
 #include "platform/url/UrlDownload.h"
@@ -35,6 +36,17 @@ struct TransferLimits {
 inline constexpr TransferLimits kRuntimeLimits{std::int64_t{4} << 30, 0};
 inline constexpr TransferLimits kSignatureLimits{std::int64_t{1} << 20, 120};
 inline constexpr TransferLimits kCrlLimits{std::int64_t{32} << 20, 120};
+
+/// A file that the bundle carries for one URL of the list.
+struct CarriedFile {
+  std::string path;  ///< the file in the bundle; only ever read
+  /// false: copied instead of fetched; true: fetched, and copied only when the fetch fails.
+  bool onlyWhenFetchFails = false;
+};
+
+/// The regular file (links followed) that the carried tree in folder holds at url's path;
+/// nullopt for an empty folder, a URL that names no file of a tree, or when none is there.
+std::optional<std::string> carriedFileIn(const std::string& folder, const std::string& url);
 
 /// The run's created files, handed out as the Downloader's own list (not a copy): the next
 /// setUrlStrings() empties it.
@@ -70,6 +82,21 @@ class Downloader : private platform::UrlDownloadDelegate {
   /// setUrlStrings.
   void setLimits(std::vector<TransferLimits> limits) { limits_ = std::move(limits); }
   const std::vector<std::string>& urlStrings() const { return urlStrings_; }
+  /// The folder that holds the bundle's copy of the download tree; empty (the default) for
+  /// a run whose caller takes nothing from the bundle. Kept across runs.
+  void setCarriedTree(std::string folder) { carriedTree_ = std::move(folder); }
+  /// carriedFileIn the carried tree; nullopt without one.
+  std::optional<std::string> carriedFileFor(const std::string& url) const {
+    return carriedFileIn(carriedTree_, url);
+  }
+  /// The bundle's files for the URLs of the list, in URL order; a URL past the end has
+  /// none. A carried file is copied into the temporary directory, with the progress and
+  /// Cancel of a transfer, and its install-log line "Using <what> carried in the bundle at
+  /// <path>" stands in for the download's lines (after them, when the fetch failed first).
+  /// A copy that fails fails its URL. Call after setUrlStrings, which forgets them.
+  void setCarriedFiles(std::vector<std::optional<CarriedFile>> files) {
+    carried_ = std::move(files);
+  }
   void setIgnoreFailures(bool value) { ignoreFailures_ = value; }
   bool ignoreFailures() const { return ignoreFailures_; }
   void setSilent(bool value) { silent_ = value; }
@@ -102,8 +129,17 @@ class Downloader : private platform::UrlDownloadDelegate {
   void didFailWithError(platform::UrlDownload&, const platform::UrlError& error) override;
   void willRetry(platform::UrlDownload&, std::int64_t bytesSoFar, int retry,
                  int maxRetries) override;
+  void proxyNotUsed(platform::UrlDownload&, const std::string& reason) override;
 
   void resetProgress();
+  void addReceived(std::int64_t length);
+  /// The carried file of the current URL when it is to be copied now: instead of a fetch,
+  /// or after a failed one.
+  const CarriedFile* carriedForCurrentUrl(bool fetchFailed) const;
+  void startCarriedCopy(const CarriedFile& file);
+  /// A copy's progress, end and failure, each handled as a transfer's.
+  platform::FileCopyCallbacks copyCallbacks();
+  void carriedCopyFailed(long code, const std::string& reason);
   void doingDownload(bool active);
   /// After a URL ended: starts the next one when success allows and one is left, else ends
   /// the run with success.
@@ -123,6 +159,9 @@ class Downloader : private platform::UrlDownloadDelegate {
   std::vector<std::string> urlStrings_;
   std::vector<std::string> runtimeArgs_;
   std::unique_ptr<platform::UrlDownload> urlDownload_;
+  std::unique_ptr<platform::FileCopy> copy_;  ///< the current URL's carried file, copying
+  std::string carriedTree_;
+  std::vector<std::optional<CarriedFile>> carried_;
   std::optional<platform::UrlResponse> urlResponse_;
   PathList resultPaths_ = std::make_shared<std::vector<std::string>>();
   std::vector<std::string> cleanupPaths_;
@@ -131,6 +170,8 @@ class Downloader : private platform::UrlDownloadDelegate {
   bool silent_ = false;
   bool active_ = false;     ///< between doingDownload(true) and the end of the run
   bool cancelled_ = false;  ///< the current or last run ended by stopDownLoad()
+  // The desktop's proxy settings fail the same way for every URL: one notice says so.
+  bool proxyNoticeLogged_ = false;
   std::string notificationName_;
   platform::Observable<std::string> localizedPleaseWait_;
   platform::Observable<std::string> localizedCancel_;

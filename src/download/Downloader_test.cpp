@@ -72,15 +72,18 @@ class DownloaderTest : public ::testing::Test {
 
   /// Runs urls (server paths or whole URLs) to their notification.
   void runAll(std::vector<std::string> urls, const std::string& name = kInstallerDownloadDone,
-              std::vector<TransferLimits> limits = {}) {
-    runOn(downloader_, std::move(urls), name, std::move(limits));
+              std::vector<TransferLimits> limits = {},
+              std::vector<std::optional<CarriedFile>> carried = {}) {
+    runOn(downloader_, std::move(urls), name, std::move(limits), std::move(carried));
   }
   void runOn(Downloader& downloader, std::vector<std::string> urls, const std::string& name,
-             std::vector<TransferLimits> limits) {
+             std::vector<TransferLimits> limits,
+             std::vector<std::optional<CarriedFile>> carried = {}) {
     for (auto& u : urls)
       if (u.rfind("/", 0) == 0) u = server_.url(u);
     downloader.setUrlStrings(urls);
     if (!limits.empty()) downloader.setLimits(limits);
+    if (!carried.empty()) downloader.setCarriedFiles(std::move(carried));
     const std::size_t before = received_.size();
     downloader.startDownload(name);
     ASSERT_TRUE(platform::runMainLoopUntil([&] { return received_.size() > before; }, 15000));
@@ -229,14 +232,14 @@ TEST_F(DownloaderTest, TransferAmountsCountEachUrlWithItsLengthAndEndAtZero) {
   std::vector<ui::TransferAmounts> seen;
   downloader_.transferAmounts().subscribe([&](const ui::TransferAmounts& t) { seen.push_back(t); });
   runAll({"/installer.pkg", "/nolength"});
-  auto reached = [&](std::int64_t received, std::int64_t expected) {
+  auto reached = [&](std::int64_t received, std::int64_t expected, const char* name) {
     return std::any_of(seen.begin(), seen.end(), [&](const ui::TransferAmounts& t) {
-      return t.received == received && t.expected == expected;
+      return t.received == received && t.expected == expected && t.name == name;
     });
   };
-  EXPECT_TRUE(reached(10000, 10000));
-  EXPECT_TRUE(reached(70000, 0)) << "an unknown length stays unknown, not -1";
-  EXPECT_FALSE(reached(80000, 0)) << "the second URL counts from zero";
+  EXPECT_TRUE(reached(10000, 10000, "installer.pkg"));
+  EXPECT_TRUE(reached(70000, 0, "nolength")) << "an unknown length stays unknown, not -1";
+  EXPECT_FALSE(reached(80000, 0, "nolength")) << "the second URL counts from zero";
   ASSERT_FALSE(seen.empty());
   EXPECT_EQ(seen.back(), ui::TransferAmounts{});
 }
@@ -353,6 +356,64 @@ TEST_F(DownloaderTest, EachUrlHasTheLimitsOfItsKindAndANewListForgetsThem) {
 
   runAll({"/installer.pkg"});
   EXPECT_TRUE(received_[3].success);
+}
+
+TEST_F(DownloaderTest, CarriedFilesAreCopiedInsteadOfFetchedOrOnlyWhenTheFetchFails) {
+  scratch_.mkdirs("Runtime/folder.crl");
+  const std::string installer = scratch_.write("Runtime/installer.pkg", std::string(20000, 'i'));
+  const std::string list = scratch_.write("Runtime/missing", "carried list");
+  const std::string signature = scratch_.write("Runtime/installer.sig", "carried signature");
+  downloader_.setCarriedTree(scratch_ / "Runtime");
+  EXPECT_EQ(downloader_.carriedFileFor(server_.url("/installer.pkg")), installer);
+  for (const char* path : {"/folder.crl", "/absent", "/a/%2e%2e/%2e%2e/installer.pkg"})
+    EXPECT_FALSE(downloader_.carriedFileFor(server_.url(path))) << path;
+
+  runAll({"/installer.pkg", "/installer.sig"}, kInstallerDownloadDone, {},
+         {CarriedFile{installer}});
+  ASSERT_TRUE(received_[0].success);
+  EXPECT_EQ(*received_[0].files, (Paths{tmp("installer.pkg"), tmp("installer.sig")}));
+  EXPECT_EQ(readFile(tmp("installer.pkg")), std::string(20000, 'i'));
+  EXPECT_EQ(server_.requests(), (std::vector<std::string>{"GET /installer.sig"}));
+  EXPECT_EQ(maxPercent(), 100.0);
+  EXPECT_EQ(presenter_.calls[1], "show") << "the copy shows the progress window";
+
+  downloader_.setIgnoreFailures(true);
+  runAll({"/missing", "/installer.sig"}, kCrlDownloadDone, {},
+         {CarriedFile{list, true}, CarriedFile{signature, true}});
+  EXPECT_TRUE(received_[1].success);
+  EXPECT_EQ(*received_[1].files, (Paths{tmp("missing"), tmp("installer.sig-1")}));
+  EXPECT_EQ(readFile(tmp("missing")), "carried list");
+  const std::string& lines = log();
+  EXPECT_NE(lines.find("Using runtime installer carried in the bundle at " + installer + "\n"),
+            std::string::npos);
+  EXPECT_EQ(lines.find("Begin runtime download"), std::string::npos);
+  EXPECT_NE(lines.find("Download failure: The requested URL was not found on this server.\n"
+                       "status Using revocation list carried in the bundle at " +
+                       list + "\n"),
+            std::string::npos)
+      << lines;
+  EXPECT_EQ(lines.find(signature), std::string::npos) << "a fetched list needs no carried one";
+}
+
+TEST_F(DownloaderTest, ACarriedCopyIsCancelledLikeATransferAndFailsItsUrlWhenItCannotRead) {
+  const std::string big = scratch_.write("big", std::string(3 * platform::kCopyPieceBytes, 'b'));
+  downloader_.setUrlStrings({server_.url("/big")});
+  downloader_.setCarriedFiles({CarriedFile{big}});
+  downloader_.startDownload(kInstallerDownloadDone);
+  downloader_.stopDownLoad();
+  platform::runMainLoopUntil([] { return false; }, 300);
+  ASSERT_EQ(received_.size(), 1u);
+  EXPECT_FALSE(received_[0].success);
+  EXPECT_EQ(*received_[0].files, Paths{tmp("big")});
+  EXPECT_LT(fs::file_size(tmp("big")), fs::file_size(big));
+
+  runAll({"/gone"}, kInstallerDownloadDone, {}, {CarriedFile{scratch_ / "gone"}});
+  EXPECT_FALSE(received_[1].success);
+  EXPECT_EQ(downloader_.lastError()->code, platform::kUrlErrorCannotCreateFile);
+  EXPECT_NE(log().find("Download cancelled\n"), std::string::npos);
+  EXPECT_NE(log().find("Download failure: cannot read " + (scratch_ / "gone") + ": No such file"),
+            std::string::npos);
+  EXPECT_TRUE(server_.requests().empty());
 }
 
 TEST_F(DownloaderTest, RetryIsLoggedAndTheSameFileCompletes) {

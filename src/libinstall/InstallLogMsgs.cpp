@@ -69,6 +69,16 @@ void logDownloadRetry(long long bytesSoFar, int retry, int maxRetries) {
   installLog(kSeverityNotice, "Download interrupted after %lld bytes, retrying (%d of %d)",
              bytesSoFar, retry, maxRetries);
 }
+void logCarriedFileUsed(const char* what, const char* path) {
+  installLog(kSeverityNotice, "Using %s carried in the bundle at %s", text(what).c_str(),
+             text(path).c_str());
+}
+void logProxyNotUsed(const char* reason) {
+  installLog(kSeverityNotice, "Proxy settings not used: %s", text(reason).c_str());
+}
+void logWaitingForInstall() {
+  installLog(kSeverityNotice, "Waiting for another install to finish");
+}
 void logSigValid(const char* kind) {
   installLog(kSeverityNotice, "%s signature verified", text(kind).c_str());
 }

@@ -23,6 +23,10 @@ void logDownloadSuccess();
 void logDownloadFailure(const char* reason);
 void logDownloadCancel();
 void logDownloadRetry(long long bytesSoFar, int retry, int maxRetries);
+/// what: "runtime installer", "signature" or "revocation list"; path: the file in the bundle.
+void logCarriedFileUsed(const char* what, const char* path);
+void logProxyNotUsed(const char* reason);
+void logWaitingForInstall();
 void logSigValid(const char* kind);
 void logSigInvalid(const char* kind);
 void logCouldNotLocateAppDir(const char* path);

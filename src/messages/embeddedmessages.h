@@ -35,6 +35,10 @@ struct EmbeddedMessageRow {
 // Every row fills the eleven texts in this order: runtime not found, install failed, OK,
 // Cancel, please wait, download failed, validation failed, verifying download, system
 // unsupported, installing (title prefix), update disallowed.
+//
+// The source lines follow the stored texts' own line breaks around the address macros, which
+// the formatter would reflow.
+// clang-format off
 
 inline constexpr const char32_t* kEnglish[kMessageCount] = {
     U"This application requires a version of Halvex Orvel which cannot be found.\n"
@@ -61,7 +65,7 @@ inline constexpr const char32_t* kEnglish[kMessageCount] = {
 };
 
 inline constexpr const char32_t* kGerman[kMessageCount] = {
-    U"Diese Anwendung benötigt eine Version von Halvex Orvel, die nicht gefunden werden kann.\n"
+    U"Diese Anwendung benötigt eine Version von Halvex Orvel, die nicht gefunden wurde.\n"
     U"Bitte laden Sie die neueste Version der Laufzeitumgebung von\n"
     NAIB_RUNTIME_DOWNLOAD_PAGE("de/") U" herunter\noder wenden Sie sich an den Entwickler der "
     U"Anwendung, um eine aktualisierte Version zu erhalten.",
@@ -90,8 +94,8 @@ inline constexpr const char32_t* kGerman[kMessageCount] = {
 inline constexpr const char32_t* kSpanish[kMessageCount] = {
     U"Esta aplicación requiere una versión de Halvex Orvel que no se ha encontrado.\n"
     U"Descargue la versión más reciente del entorno de ejecución desde\n"
-    NAIB_RUNTIME_DOWNLOAD_PAGE("es/") U",\no póngase en contacto con el autor de la aplicación "
-    U"para obtener una versión actualizada.",
+    NAIB_RUNTIME_DOWNLOAD_PAGE("es/") U"\no póngase en contacto con el desarrollador de la "
+    U"aplicación para obtener una versión actualizada.",
     U"Se ha producido un error al instalar esta aplicación.\n"
     U"Instale la versión más reciente de Halvex Orvel desde\n"
     NAIB_RUNTIME_DOWNLOAD_PAGE("es/") U" y vuelva a intentarlo.",
@@ -100,9 +104,9 @@ inline constexpr const char32_t* kSpanish[kMessageCount] = {
     U"Espere.",
     U"No se puede descargar Halvex Orvel. Asegúrese de que está conectado a la red y vuelva a "
     U"intentarlo.",
-    U"No se puede validar la versión descargada de Halvex Orvel.\n"
+    U"No se ha podido validar la versión descargada de Halvex Orvel.\n"
     U"Instale la versión más reciente de Halvex Orvel desde\n"
-    NAIB_RUNTIME_DOWNLOAD_PAGE("es/") U",\ny vuelva a intentar instalar esta aplicación.",
+    NAIB_RUNTIME_DOWNLOAD_PAGE("es/") U"\ny vuelva a intentar instalar esta aplicación.",
     U"Verificando la descarga...",
     U"Esta aplicación requiere una actualización de Halvex Orvel que no está disponible para su "
     U"sistema. Consulte los <a href='" NAIB_SYSTEM_REQUIREMENTS_PAGE("es/")
@@ -143,8 +147,8 @@ inline constexpr const char32_t* kFrench[kMessageCount] = {
 inline constexpr const char32_t* kItalian[kMessageCount] = {
     U"Questa applicazione richiede una versione di Halvex Orvel che non è stata trovata.\n"
     U"Scaricate la versione più recente del runtime da\n"
-    NAIB_RUNTIME_DOWNLOAD_PAGE("it/") U",\noppure contattate l’autore dell’applicazione per "
-    U"ottenere una versione aggiornata.",
+    NAIB_RUNTIME_DOWNLOAD_PAGE("it/") U",\noppure contattate lo sviluppatore dell’applicazione "
+    U"per ottenere una versione aggiornata.",
     U"Si è verificato un errore durante l’installazione di questa applicazione.\n"
     U"Installate la versione più recente di Halvex Orvel da\n"
     NAIB_RUNTIME_DOWNLOAD_PAGE("it/") U" e riprovate.",
@@ -177,7 +181,7 @@ inline constexpr const char32_t* kJapanese[kMessageCount] = {
     U"お待ちください。",
     U"Halvex Orvel をダウンロードできません。ネットワークに接続されていることを確認して、もう一度"
     U"お試しください。",
-    U"ダウンロードした Halvex Orvel を検証できません。\n"
+    U"ダウンロードした Halvex Orvel を検証できませんでした。\n"
     U"最新バージョンの Halvex Orvel を次の場所からインストールしてください：\n"
     NAIB_RUNTIME_DOWNLOAD_PAGE("jp/") U"\nその後、このアプリケーションのインストールをやり直して"
     U"ください。",
@@ -191,11 +195,11 @@ inline constexpr const char32_t* kJapanese[kMessageCount] = {
 };
 
 inline constexpr const char32_t* kKorean[kMessageCount] = {
-    U"이 응용 프로그램에 필요한 Halvex Orvel 버전을 찾을 수 없습니다.\n"
+    U"이 애플리케이션에 필요한 Halvex Orvel 버전을 찾을 수 없습니다.\n"
     U"다음 위치에서 최신 버전의 런타임을 다운로드하십시오.\n"
     NAIB_RUNTIME_DOWNLOAD_PAGE("kr/")
-    U"\n또는 응용 프로그램 작성자에게 업데이트된 버전을 문의하십시오.",
-    U"이 응용 프로그램을 설치하는 중에 문제가 발생했습니다.\n"
+    U"\n또는 애플리케이션 개발자에게 업데이트된 버전을 문의하십시오.",
+    U"이 애플리케이션을 설치하는 중에 문제가 발생했습니다.\n"
     U"다음 위치에서 최신 버전의 Halvex Orvel을 설치하십시오.\n"
     NAIB_RUNTIME_DOWNLOAD_PAGE("kr/") U"\n그런 다음 다시 시도하십시오.",
     U"확인",
@@ -205,21 +209,21 @@ inline constexpr const char32_t* kKorean[kMessageCount] = {
     U"시도하십시오.",
     U"다운로드한 Halvex Orvel 버전의 유효성을 확인할 수 없습니다.\n"
     U"다음 위치에서 최신 버전의 Halvex Orvel을 설치하십시오.\n"
-    NAIB_RUNTIME_DOWNLOAD_PAGE("kr/") U"\n그런 다음 이 응용 프로그램을 다시 설치하십시오.",
+    NAIB_RUNTIME_DOWNLOAD_PAGE("kr/") U"\n그런 다음 이 애플리케이션을 다시 설치하십시오.",
     U"다운로드 확인 중...",
-    U"이 응용 프로그램에는 Halvex Orvel 업데이트가 필요하지만 사용 중인 시스템에서는 업데이트를 "
+    U"이 애플리케이션에는 Halvex Orvel 업데이트가 필요하지만 사용 중인 시스템에서는 업데이트를 "
     U"사용할 수 없습니다. Halvex Orvel의 <a href='" NAIB_SYSTEM_REQUIREMENTS_PAGE("kr/")
     U"'>시스템 요구 사항</a>을 확인하고 시스템을 적절히 업데이트하십시오.",
     U"설치 중 ",
-    U"이 응용 프로그램에는 Halvex Orvel 업데이트가 필요하지만 관리자가 이 시스템에서 해당 "
+    U"이 애플리케이션에는 Halvex Orvel 업데이트가 필요하지만 관리자가 이 시스템에서 해당 "
     U"업데이트의 다운로드를 허용하지 않습니다. 관리자에게 문의하십시오.",
 };
 
 inline constexpr const char32_t* kPortuguese[kMessageCount] = {
     U"Este aplicativo requer uma versão do Halvex Orvel que não foi encontrada.\n"
     U"Baixe a versão mais recente do ambiente de execução em\n"
-    NAIB_RUNTIME_DOWNLOAD_PAGE("br/") U",\nou entre em contato com o autor do aplicativo para "
-    U"obter uma versão atualizada.",
+    NAIB_RUNTIME_DOWNLOAD_PAGE("br/") U"\nou entre em contato com o desenvolvedor do aplicativo "
+    U"para obter uma versão atualizada.",
     U"Ocorreu um erro ao instalar este aplicativo.\n"
     U"Instale a versão mais recente do Halvex Orvel a partir de\n"
     NAIB_RUNTIME_DOWNLOAD_PAGE("br/") U" e tente novamente.",
@@ -230,7 +234,7 @@ inline constexpr const char32_t* kPortuguese[kMessageCount] = {
     U"novamente.",
     U"Não foi possível validar a versão baixada do Halvex Orvel.\n"
     U"Instale a versão mais recente do Halvex Orvel a partir de\n"
-    NAIB_RUNTIME_DOWNLOAD_PAGE("br/") U",\ne tente instalar este aplicativo novamente.",
+    NAIB_RUNTIME_DOWNLOAD_PAGE("br/") U"\ne tente instalar este aplicativo novamente.",
     U"Verificando o download...",
     U"Este aplicativo requer uma atualização do Halvex Orvel que não está disponível para o seu "
     U"sistema. Consulte os <a href='" NAIB_SYSTEM_REQUIREMENTS_PAGE("br/")
@@ -243,8 +247,8 @@ inline constexpr const char32_t* kPortuguese[kMessageCount] = {
 inline constexpr const char32_t* kRussian[kMessageCount] = {
     U"Для этого приложения требуется версия Halvex Orvel, которую не удалось найти.\n"
     U"Скачайте последнюю версию среды выполнения с сайта\n"
-    NAIB_RUNTIME_DOWNLOAD_PAGE("ru/") U"\nили обратитесь к автору приложения за обновлённой "
-    U"версией.",
+    NAIB_RUNTIME_DOWNLOAD_PAGE("ru/") U"\nили обратитесь к разработчику приложения за "
+    U"обновлённой версией.",
     U"При установке этого приложения произошла ошибка.\n"
     U"Установите последнюю версию Halvex Orvel с сайта\n"
     NAIB_RUNTIME_DOWNLOAD_PAGE("ru/") U" и повторите попытку.",
@@ -253,7 +257,7 @@ inline constexpr const char32_t* kRussian[kMessageCount] = {
     U"Подождите...",
     U"Не удалось скачать Halvex Orvel. Убедитесь, что компьютер подключён к сети, и повторите "
     U"попытку.",
-    U"Не удалось проверить загруженную версию Halvex Orvel.\n"
+    U"Не удалось проверить скачанную версию Halvex Orvel.\n"
     U"Установите последнюю версию Halvex Orvel с сайта\n"
     NAIB_RUNTIME_DOWNLOAD_PAGE("ru/") U",\nа затем повторите установку этого приложения.",
     U"Проверка загрузки...",
@@ -262,13 +266,13 @@ inline constexpr const char32_t* kRussian[kMessageCount] = {
     U"'>системными требованиями</a> Halvex Orvel и обновите систему соответствующим образом.",
     U"Установка...",
     U"Для этого приложения требуется обновление Halvex Orvel, но администратор не разрешает "
-    U"скачивать это обновление на этот компьютер. Обратитесь к администратору.",
+    U"скачивать это обновление на ваш компьютер. Обратитесь к администратору.",
 };
 
 inline constexpr const char32_t* kChineseSimplified[kMessageCount] = {
     U"找不到此应用程序所需的 Halvex Orvel 版本。\n"
     U"请从以下网址下载最新版本的运行时环境：\n"
-    NAIB_RUNTIME_DOWNLOAD_PAGE("cn/") U"\n或与应用程序作者联系以获取更新的版本。",
+    NAIB_RUNTIME_DOWNLOAD_PAGE("cn/") U"\n或与应用程序开发者联系以获取更新的版本。",
     U"安装此应用程序时出现问题。\n"
     U"请从以下网址安装最新版本的 Halvex Orvel：\n"
     NAIB_RUNTIME_DOWNLOAD_PAGE("cn/") U"\n然后重试。",
@@ -291,7 +295,7 @@ inline constexpr const char32_t* kChineseSimplified[kMessageCount] = {
 inline constexpr const char32_t* kChineseTraditional[kMessageCount] = {
     U"找不到此應用程式所需的 Halvex Orvel 版本。\n"
     U"請從以下網址下載最新版本的執行環境：\n"
-    NAIB_RUNTIME_DOWNLOAD_PAGE("tw/") U"\n或與應用程式作者聯絡以取得更新的版本。",
+    NAIB_RUNTIME_DOWNLOAD_PAGE("tw/") U"\n或與應用程式開發人員聯絡以取得更新的版本。",
     U"安裝此應用程式時發生問題。\n"
     U"請從以下網址安裝最新版本的 Halvex Orvel：\n"
     NAIB_RUNTIME_DOWNLOAD_PAGE("tw/") U"\n然後再試一次。",
@@ -312,9 +316,9 @@ inline constexpr const char32_t* kChineseTraditional[kMessageCount] = {
 };
 
 inline constexpr const char32_t* kCzech[kMessageCount] = {
-    U"Tato aplikace vyžaduje verzi prostředí Halvex Orvel, kterou nelze najít.\n"
+    U"Tato aplikace vyžaduje verzi prostředí Halvex Orvel, kterou se nepodařilo najít.\n"
     U"Stáhněte si nejnovější verzi běhového prostředí z adresy\n"
-    NAIB_RUNTIME_DOWNLOAD_PAGE("cz/") U"\nnebo požádejte autora aplikace o aktualizovanou "
+    NAIB_RUNTIME_DOWNLOAD_PAGE("cz/") U"\nnebo požádejte vývojáře aplikace o aktualizovanou "
     U"verzi.",
     U"Při instalaci této aplikace došlo k chybě.\n"
     U"Nainstalujte nejnovější verzi prostředí Halvex Orvel z adresy\n"
@@ -322,17 +326,18 @@ inline constexpr const char32_t* kCzech[kMessageCount] = {
     U"OK",
     U"Zrušit",
     U"Počkejte prosím.",
-    U"Halvex Orvel nelze stáhnout. Ujistěte se, že jste připojeni k síti, a zkuste to znovu.",
+    U"Prostředí Halvex Orvel nelze stáhnout. Ujistěte se, že jste připojeni k síti, a zkuste to "
+    U"znovu.",
     U"Staženou verzi prostředí Halvex Orvel nelze ověřit.\n"
     U"Nainstalujte nejnovější verzi prostředí Halvex Orvel z adresy\n"
     NAIB_RUNTIME_DOWNLOAD_PAGE("cz/") U"\na poté zkuste tuto aplikaci nainstalovat znovu.",
     U"Ověřování stažení...",
-    U"Tato aplikace vyžaduje aktualizaci Halvex Orvel, která pro váš systém není k dispozici. "
-    U"Prostudujte si <a href='" NAIB_SYSTEM_REQUIREMENTS_PAGE("cz/")
-    U"'>systémové požadavky</a> Halvex Orvel a podle nich aktualizujte svůj systém.",
+    U"Tato aplikace vyžaduje aktualizaci prostředí Halvex Orvel, která pro váš systém není "
+    U"k dispozici. Prostudujte si <a href='" NAIB_SYSTEM_REQUIREMENTS_PAGE("cz/")
+    U"'>systémové požadavky</a> prostředí Halvex Orvel a podle nich aktualizujte svůj systém.",
     U"Instalace\u2026 ",
-    U"Tato aplikace vyžaduje aktualizaci Halvex Orvel, ale správce nepovoluje stažení této "
-    U"aktualizace do vašeho systému. Obraťte se na svého správce.",
+    U"Tato aplikace vyžaduje aktualizaci prostředí Halvex Orvel, ale správce nepovoluje stažení "
+    U"této aktualizace do vašeho systému. Obraťte se na svého správce.",
 };
 
 inline constexpr const char32_t* kDutch[kMessageCount] = {
@@ -351,7 +356,7 @@ inline constexpr const char32_t* kDutch[kMessageCount] = {
     U"Kan de gedownloade versie van Halvex Orvel niet valideren.\n"
     U"Installeer de nieuwste versie van Halvex Orvel via\n"
     NAIB_RUNTIME_DOWNLOAD_PAGE("nl/")
-    U",\nen probeer dit programma daarna opnieuw te installeren.",
+    U"\nen probeer dit programma daarna opnieuw te installeren.",
     U"Download controleren...",
     U"Voor dit programma is een update van Halvex Orvel vereist die niet beschikbaar is voor uw "
     U"systeem. Bekijk de <a href='" NAIB_SYSTEM_REQUIREMENTS_PAGE("nl/")
@@ -362,9 +367,9 @@ inline constexpr const char32_t* kDutch[kMessageCount] = {
 };
 
 inline constexpr const char32_t* kPolish[kMessageCount] = {
-    U"Ta aplikacja wymaga wersji Halvex Orvel, której nie można znaleźć.\n"
+    U"Ta aplikacja wymaga wersji Halvex Orvel, której nie znaleziono.\n"
     U"Pobierz najnowszą wersję środowiska wykonawczego ze strony\n"
-    NAIB_RUNTIME_DOWNLOAD_PAGE("pl/") U"\nlub skontaktuj się z autorem aplikacji, aby uzyskać "
+    NAIB_RUNTIME_DOWNLOAD_PAGE("pl/") U"\nlub skontaktuj się z twórcą aplikacji, aby uzyskać "
     U"zaktualizowaną wersję.",
     U"Podczas instalowania tej aplikacji wystąpił błąd.\n"
     U"Zainstaluj najnowszą wersję Halvex Orvel ze strony\n"
@@ -383,7 +388,7 @@ inline constexpr const char32_t* kPolish[kMessageCount] = {
     U"'>wymaganiami systemowymi</a> Halvex Orvel i odpowiednio zaktualizuj system.",
     U"Instalowanie ",
     U"Ta aplikacja wymaga aktualizacji Halvex Orvel, ale administrator nie zezwala na pobranie "
-    U"tej aktualizacji w Twoim systemie. Skontaktuj się z administratorem.",
+    U"tej aktualizacji na Twój komputer. Skontaktuj się z administratorem.",
 };
 
 inline constexpr const char32_t* kSwedish[kMessageCount] = {
@@ -399,9 +404,9 @@ inline constexpr const char32_t* kSwedish[kMessageCount] = {
     U"Vänta.",
     U"Det går inte att hämta Halvex Orvel. Kontrollera att du är ansluten till nätverket och "
     U"försök igen.",
-    U"Det går inte att validera den hämtade versionen av Halvex Orvel.\n"
+    U"Det gick inte att verifiera den hämtade versionen av Halvex Orvel.\n"
     U"Installera den senaste versionen av Halvex Orvel från\n"
-    NAIB_RUNTIME_DOWNLOAD_PAGE("se/") U",\noch försök sedan installera programmet igen.",
+    NAIB_RUNTIME_DOWNLOAD_PAGE("se/") U"\noch försök sedan installera programmet igen.",
     U"Verifierar hämtning...",
     U"Det här programmet kräver en uppdatering av Halvex Orvel som inte är tillgänglig för ditt "
     U"system. Läs <a href='" NAIB_SYSTEM_REQUIREMENTS_PAGE("se/")
@@ -428,7 +433,7 @@ inline constexpr const char32_t* kTurkish[kMessageCount] = {
     NAIB_RUNTIME_DOWNLOAD_PAGE("tr/") U"\nve ardından bu uygulamayı yeniden yüklemeyi deneyin.",
     U"İndirme doğrulanıyor...",
     U"Bu uygulama, sisteminiz için kullanılamayan bir Halvex Orvel güncellemesi gerektiriyor. "
-    U"Lütfen Halvex Orvel <a href='" NAIB_SYSTEM_REQUIREMENTS_PAGE("tr/")
+    U"Lütfen Halvex Orvel’in <a href='" NAIB_SYSTEM_REQUIREMENTS_PAGE("tr/")
     U"'>sistem gereksinimlerini</a> inceleyin ve sisteminizi buna göre güncelleyin.",
     U"Yükleniyor ",
     U"Bu uygulama bir Halvex Orvel güncellemesi gerektiriyor, ancak yöneticiniz bu güncellemenin "
@@ -480,6 +485,7 @@ inline constexpr EmbeddedMessageRow allMessages[kDefaultRow + 1] = {
 };
 
 #undef NAIB_ROW
+// clang-format on
 
 /// The text's code units before its zero unit, as UTF-8. A unit that is no Unicode scalar
 /// value (a surrogate, or above U+10FFFF) becomes U+FFFD; a null text gives "".

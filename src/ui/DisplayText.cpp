@@ -9,6 +9,9 @@ namespace ui {
 namespace {
 
 constexpr std::string_view kEllipses[] = {"...", "\u2026"};
+constexpr std::string_view kProductName = "Halvex Orvel";
+constexpr std::string_view kProductNameJoined = "Halvex\u00A0Orvel";
+constexpr std::string_view kProductNameCompound = "Halvex-Orvel";
 
 std::string collapseSpaces(std::string_view text) {
   std::string out;
@@ -71,6 +74,23 @@ std::size_t addressAt(std::string_view text, std::size_t at) {
   return longest;
 }
 
+// The code point of the three-byte UTF-8 sequence at text[at], or 0 when there is none:
+// every Korean letter is encoded in three bytes.
+char32_t threeByteCharacter(std::string_view text, std::size_t at) {
+  if (at + 2 >= text.size()) return 0;
+  const auto b0 = static_cast<unsigned char>(text[at]);
+  const auto b1 = static_cast<unsigned char>(text[at + 1]);
+  const auto b2 = static_cast<unsigned char>(text[at + 2]);
+  if (b0 >> 4 != 0xE || b1 >> 6 != 0x2 || b2 >> 6 != 0x2) return 0;
+  return static_cast<char32_t>((b0 & 0x0F) << 12 | (b1 & 0x3F) << 6 | (b2 & 0x3F));
+}
+
+bool isKorean(char32_t c) {
+  return (c >= 0x1100 && c <= 0x11FF) || (c >= 0x3130 && c <= 0x318F) ||
+         (c >= 0xA960 && c <= 0xA97F) || (c >= 0xAC00 && c <= 0xD7FF) ||
+         (c >= 0xFFA0 && c <= 0xFFDC);
+}
+
 bool isBlank(const std::vector<TextRun>& runs) {
   for (const TextRun& run : runs) {
     if (run.text.find_first_not_of(" \t\n") != std::string::npos) return false;
@@ -114,6 +134,40 @@ std::vector<TextRun> linkCatalogueAddresses(const std::string& message) {
   return runs;
 }
 
+std::string keepProductNameWhole(std::string_view text) {
+  std::string kept;
+  for (std::size_t at = text.find(kProductName); at != std::string_view::npos;
+       at = text.find(kProductName)) {
+    kept.append(text.substr(0, at)).append(kProductNameJoined);
+    text.remove_prefix(at + kProductName.size());
+  }
+  return kept.append(text);
+}
+
+std::vector<TextRun> keepProductNameWhole(std::vector<TextRun> runs) {
+  for (TextRun& run : runs) run.text = keepProductNameWhole(run.text);
+  return runs;
+}
+
+std::vector<std::pair<std::size_t, std::size_t>> unbreakableSpans(std::string_view text) {
+  std::vector<std::pair<std::size_t, std::size_t>> spans;
+  std::size_t begin = 0;
+  bool korean = false;
+  for (std::size_t at = 0; at <= text.size(); ++at) {
+    if (at == text.size() || text[at] == ' ' || text[at] == '\n' || text[at] == '\t') {
+      if (korean) spans.emplace_back(begin, at);
+      begin = at + 1;
+      korean = false;
+    } else if (!korean) {
+      korean = isKorean(threeByteCharacter(text, at));
+    }
+  }
+  for (std::size_t at = text.find(kProductNameCompound); at != std::string_view::npos;
+       at = text.find(kProductNameCompound, at + 1))
+    spans.emplace_back(at, at + kProductNameCompound.size());
+  return spans;
+}
+
 MessageParts splitHeadline(const std::vector<TextRun>& runs) {
   for (std::size_t i = 0; i < runs.size(); ++i) {
     const std::size_t lineEnd = runs[i].text.find('\n');
@@ -132,15 +186,25 @@ MessageParts splitHeadline(const std::vector<TextRun>& runs) {
   return {{}, runs};
 }
 
+std::string transferAmountsText(const TransferAmounts& amounts,
+                                const std::function<std::string(std::uint64_t)>& formatSize) {
+  if (amounts.received <= 0) return "";
+  std::string text = formatSize(static_cast<std::uint64_t>(amounts.received));
+  if (amounts.expected > 0)
+    text += " / " + formatSize(static_cast<std::uint64_t>(amounts.expected));
+  return text;
+}
+
+std::string transferRateText(const TransferAmounts& amounts,
+                             const std::function<std::string(std::uint64_t)>& formatSize) {
+  if (amounts.received <= 0 || amounts.bytesPerSecond < 1) return "";
+  return formatSize(static_cast<std::uint64_t>(amounts.bytesPerSecond)) + "/s";
+}
+
 std::string transferDetail(const TransferAmounts& amounts,
                            const std::function<std::string(std::uint64_t)>& formatSize) {
-  if (amounts.received <= 0) return "";
-  std::string detail = formatSize(static_cast<std::uint64_t>(amounts.received));
-  if (amounts.expected > 0)
-    detail += " / " + formatSize(static_cast<std::uint64_t>(amounts.expected));
-  if (amounts.bytesPerSecond >= 1)
-    detail += " \u00B7 " + formatSize(static_cast<std::uint64_t>(amounts.bytesPerSecond)) + "/s";
-  return detail;
+  const std::string rate = transferRateText(amounts, formatSize);
+  return transferAmountsText(amounts, formatSize) + (rate.empty() ? "" : " \u00B7 " + rate);
 }
 
 }  // namespace ui

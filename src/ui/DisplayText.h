@@ -7,6 +7,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "ui/Presenter.h"
@@ -24,6 +25,18 @@ std::string displayTitle(std::string_view title);
 /// the comma of "…/download/," stays outside the link.
 std::vector<TextRun> linkCatalogueAddresses(const std::string& message);
 
+/// text with the runtime's two-word name joined by a no-break space, so that neither a
+/// window nor the terminal breaks a line inside it; the stored texts keep their space.
+std::string keepProductNameWhole(std::string_view text);
+/// The same for the text of each run; link addresses stay as they are.
+std::vector<TextRun> keepProductNameWhole(std::vector<TextRun> runs);
+
+/// The byte ranges [first, second) of text inside which a window must not break a line,
+/// where its own line breaker would: each word (a run between blanks and line feeds) that
+/// holds Korean letters, since Korean breaks between words and never inside one, and the
+/// runtime's name joined into a compound ("Halvex-Orvel-Version").
+std::vector<std::pair<std::size_t, std::size_t>> unbreakableSpans(std::string_view text);
+
 /// A message split the way a message window shows it.
 struct MessageParts {
   std::vector<TextRun> headline;  ///< the first line; empty when the message has none
@@ -34,8 +47,16 @@ struct MessageParts {
 /// only blanks, stands on both sides; the line feed itself is dropped.
 MessageParts splitHeadline(const std::vector<TextRun>& runs);
 
-/// "84.1 MB / 312.4 MB · 9.8 MB/s": the bytes received, the total when announced and the
-/// rate once measured, each written by formatSize; empty before the first byte.
+/// "84.1 MB / 312.4 MB": the bytes received and the total when announced, each written by
+/// formatSize; empty before the first byte.
+std::string transferAmountsText(const TransferAmounts& amounts,
+                                const std::function<std::string(std::uint64_t)>& formatSize);
+
+/// "9.8 MB/s" once the rate is measured and a byte has arrived; empty otherwise.
+std::string transferRateText(const TransferAmounts& amounts,
+                             const std::function<std::string(std::uint64_t)>& formatSize);
+
+/// "84.1 MB / 312.4 MB · 9.8 MB/s": the amounts and the rate, as far as they are known.
 std::string transferDetail(const TransferAmounts& amounts,
                            const std::function<std::string(std::uint64_t)>& formatSize);
 

@@ -23,6 +23,21 @@ TEST(DisplayTextTest, TitlesShowOneSpaceBetweenPrefixAndName) {
   for (const auto& [stored, shown] : cases) EXPECT_EQ(displayTitle(stored), shown) << stored;
 }
 
+TEST(DisplayTextTest, TheProductNameIsJoinedWhereverItStands) {
+  EXPECT_EQ(keepProductNameWhole("Halvex Orvel, Halvex Orvel’in, Halvex  Orvel"),
+            "Halvex\u00A0Orvel, Halvex\u00A0Orvel’in, Halvex  Orvel");
+  EXPECT_EQ(keepProductNameWhole(std::vector<TextRun>{{"Halvex Orvel", "https://h/Halvex Orvel"}}),
+            (std::vector<TextRun>{{"Halvex\u00A0Orvel", "https://h/Halvex Orvel"}}));
+}
+
+TEST(DisplayTextTest, KoreanWordsAndTheNameInACompoundAreUnbreakable) {
+  using Spans = std::vector<std::pair<std::size_t, std::size_t>>;
+  // "Orvel을" is one word; the address, "and" and the Japanese word hold no Korean letter.
+  const std::string text = "Halvex Orvel을 https://h/kr/\n설치 중 and 日本語 Halvex-Orvel-Version";
+  EXPECT_EQ(unbreakableSpans(text), (Spans{{7, 15}, {30, 36}, {37, 40}, {55, 67}}));
+  EXPECT_EQ(unbreakableSpans("\xEA\xB0"), Spans{}) << "a sequence cut short is no letter";
+}
+
 TEST(DisplayTextTest, OnlyTheCatalogueAddressesStandingAloneBecomeLinks) {
   const std::string page = "https://www.halvex.example/de/orvel/download/";
   const std::vector<TextRun> expected = {{"from\n", std::nullopt},

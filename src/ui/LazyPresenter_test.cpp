@@ -67,7 +67,7 @@ TEST(LazyPresenterTest, WithoutDisplayTheTerminalShowsOnStandardErrorAndGtkStays
     presenter->setCancelEnabled(true);
     presenter->closeProgress();
     presenter->runAlert("Install Sample", "Unable to download Halvex Orvel.", "OK");
-    EXPECT_EQ(errors.read(), "Install Sample\n\nUnable to download Halvex Orvel.\n");
+    EXPECT_EQ(errors.read(), "Install Sample\n\nUnable to download Halvex\u00A0Orvel.\n");
   }
   EXPECT_FALSE(gtkIsMapped());
   if (!display.empty()) setenv("DISPLAY", display.c_str(), 1);

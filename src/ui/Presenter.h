@@ -26,6 +26,7 @@ struct TransferAmounts {
   std::int64_t received = 0;  ///< bytes of the current URL so far
   std::int64_t expected = 0;  ///< its announced length; 0 when not announced
   double bytesPerSecond = 0;  ///< the recent rate; 0 until measured
+  std::string name{};         ///< what is fetched: the file name its URL ends in
   bool operator==(const TransferAmounts&) const = default;
 };
 
@@ -38,6 +39,8 @@ struct ProgressBinding {
   platform::Observable<double>* percent = nullptr;  ///< 0 to 100; drawn clamped
   std::function<void()> onCancel;                   ///< the Cancel button's action
   platform::Observable<TransferAmounts>* transfer = nullptr;
+  /// True while the wait has no known length: the bar pulses instead of showing percent.
+  platform::Observable<bool>* pulsing = nullptr;
 };
 
 class Presenter {

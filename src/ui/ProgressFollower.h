@@ -20,6 +20,7 @@ class ProgressFollower {
     follow(binding.cancelText, cancelTextToken_);
     follow(binding.percent, percentToken_);
     follow(binding.transfer, transferToken_);
+    follow(binding.pulsing, pulsingToken_);
     binding_ = binding;
   }
   ~ProgressFollower() {
@@ -28,6 +29,7 @@ class ProgressFollower {
     drop(binding_.cancelText, cancelTextToken_);
     drop(binding_.percent, percentToken_);
     drop(binding_.transfer, transferToken_);
+    drop(binding_.pulsing, pulsingToken_);
   }
   ProgressFollower(const ProgressFollower&) = delete;
   ProgressFollower& operator=(const ProgressFollower&) = delete;
@@ -46,7 +48,7 @@ class ProgressFollower {
   std::shared_ptr<std::function<void()>> changed_;
   ProgressBinding binding_;
   unsigned titleToken_ = 0, pleaseWaitToken_ = 0, cancelTextToken_ = 0, percentToken_ = 0,
-           transferToken_ = 0;
+           transferToken_ = 0, pulsingToken_ = 0;
 };
 
 }  // namespace ui

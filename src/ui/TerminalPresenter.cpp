@@ -7,7 +7,9 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
+#include <initializer_list>
 #include <string_view>
+#include <utility>
 
 #include "ui/DisplayText.h"
 #include "ui/TerminalText.h"
@@ -15,7 +17,8 @@
 namespace ui {
 namespace {
 
-constexpr int kBarWidth = 30;
+constexpr int kWidestBar = 30;
+constexpr int kNarrowestBar = 10;
 // A download reports progress many times a second; a terminal needs far fewer redraws.
 constexpr auto kRedrawInterval = std::chrono::milliseconds(100);
 constexpr const char* kClearToEndOfLine = "\x1b[K";
@@ -23,6 +26,30 @@ constexpr const char* kClearToEndOfLine = "\x1b[K";
 double clampPercent(double percent) {
   if (std::isnan(percent)) return 0;
   return std::clamp(percent, 0.0, 100.0);
+}
+
+std::string percentText(double clamped) {
+  return std::to_string(static_cast<int>(clamped)) + "%";
+}
+
+// "[####......] 40%": cells of which the share done is filled; "[----------]" while the
+// wait has no known length.
+std::string bar(double clamped, int cells, bool pulsing) {
+  if (pulsing) return "[" + std::string(cells, '-') + "]";
+  const int filled = static_cast<int>(clamped * cells / 100.0);
+  return "[" + std::string(filled, '#') + std::string(cells - filled, '.') + "] " +
+         percentText(clamped);
+}
+
+// The pieces that are not empty, one space between them.
+std::string joined(std::initializer_list<std::string_view> pieces) {
+  std::string line;
+  for (std::string_view piece : pieces) {
+    if (piece.empty()) continue;
+    if (!line.empty()) line += ' ';
+    line += piece;
+  }
+  return line;
 }
 
 // The terminal's width in columns; 0 when it does not say.
@@ -54,22 +81,32 @@ std::string renderRuns(const std::vector<TextRun>& runs) {
 
 }  // namespace
 
-std::string progressLine(const std::string& title, double percent, const std::string& pleaseWait,
-                         int barWidth, int columns, const std::string& detail) {
-  const double p = clampPercent(percent);
-  const int filled = static_cast<int>(p * barWidth / 100.0);
-  const std::string bar = " [" + std::string(filled, '#') + std::string(barWidth - filled, '.') +
-                          "] " + std::to_string(static_cast<int>(p)) + "%";
-  const std::string withDetail = title + bar + (detail.empty() ? "" : " " + detail);
-  const std::string line = withDetail + (pleaseWait.empty() ? "" : " " + pleaseWait);
+std::string progressLine(const ProgressParts& parts, int columns) {
+  const double p = clampPercent(parts.percent);
+  auto barOf = [&](double percent, int cells) { return bar(percent, cells, parts.pulsing); };
+  const std::string detail =
+      parts.rate.empty() ? parts.amounts : parts.amounts + " \u00B7 " + parts.rate;
+  if (columns <= 0) return joined({parts.title, barOf(p, kWidestBar), detail, parts.pleaseWait});
   // A line that reaches the last column wraps on many terminals, and "\r" then redraws
   // only its second half.
-  if (columns <= 0 || displayWidth(line) < columns) return line;
-  // Keep the bar: drop the please-wait text first, then the detail, then shorten the title.
-  if (displayWidth(withDetail) < columns) return withDetail;
-  const int room = columns - 1 - displayWidth(bar);
-  if (room < 0) return cutToWidth(bar.substr(1), columns - 1);
-  return cutToWidth(title, room) + bar;
+  const int room = columns - 1;
+  // The room is measured with two digits of percentage at least, so that the bar keeps its
+  // width as the count grows.
+  const double measured = std::max(p, 99.0);
+  const std::pair<std::string_view, std::string_view> layouts[] = {
+      {detail, parts.pleaseWait}, {detail, ""}, {parts.amounts, ""}, {"", ""}};
+  for (const auto& [shown, wait] : layouts) {
+    const int cells = std::min(
+        kWidestBar, room - displayWidth(joined({parts.title, barOf(measured, 0), shown, wait})));
+    if (cells >= kNarrowestBar) return joined({parts.title, barOf(p, cells), shown, wait});
+  }
+  // The ellipsis is given two columns: terminals set up for East Asian text draw it wide.
+  const int titleRoom = room - displayWidth(barOf(measured, kNarrowestBar)) - 1 - 2;
+  if (titleRoom > 0 && !parts.title.empty())
+    return cutToWidth(parts.title, titleRoom) + "\u2026 " + barOf(p, kNarrowestBar);
+  const std::string narrowest = barOf(p, kNarrowestBar);
+  if (displayWidth(narrowest) <= room) return narrowest;
+  return cutToWidth(parts.pulsing ? narrowest : percentText(p), room);
 }
 
 TerminalPresenter::TerminalPresenter(int outFd, int inFd)
@@ -102,13 +139,12 @@ void TerminalPresenter::showProgress() {
 
 void TerminalPresenter::closeProgress() {
   if (!showing_) return;
+  if (!inPlace_ && transfer_.received > 0) finishTransfer();
   showing_ = false;
   interrupt_.reset();
   follower_.reset();
   if (!drawnLine_.empty()) write(std::string("\r") + kClearToEndOfLine);
   drawnLine_.clear();
-  printedTenth_ = -1;
-  printedTexts_.clear();
 }
 
 void TerminalPresenter::setCancelEnabled(bool enabled) {
@@ -126,40 +162,82 @@ int TerminalPresenter::runErrorDialog(const std::string& title, const std::vecto
   return 1;
 }
 
+struct TerminalPresenter::Shown {
+  ProgressParts parts;
+  TransferAmounts transfer;
+  /// What, changed, is drawn at once and, without escape sequences, printed on a new line.
+  std::string texts() const {
+    return parts.title + '\n' + parts.pleaseWait + (parts.pulsing ? "\n-" : "");
+  }
+};
+
+TerminalPresenter::Shown TerminalPresenter::current() const {
+  Shown now;
+  now.parts.title = keepProductNameWhole(displayTitle(binding_.title ? binding_.title->get() : ""));
+  now.parts.pleaseWait =
+      keepProductNameWhole(binding_.pleaseWait ? binding_.pleaseWait->get() : "");
+  now.parts.percent = binding_.percent ? binding_.percent->get() : 0.0;
+  now.parts.pulsing = binding_.pulsing && binding_.pulsing->get();
+  if (binding_.transfer) {
+    now.transfer = binding_.transfer->get();
+    now.parts.amounts = transferAmountsText(now.transfer, formatSize);
+    now.parts.rate = transferRateText(now.transfer, formatSize);
+  }
+  return now;
+}
+
 void TerminalPresenter::redraw(bool force) {
   if (!showing_) return;
-  const std::string title = displayTitle(binding_.title ? binding_.title->get() : "");
-  const std::string pleaseWait = binding_.pleaseWait ? binding_.pleaseWait->get() : "";
-  const double percent = binding_.percent ? binding_.percent->get() : 0.0;
-  const std::string detail =
-      binding_.transfer ? transferDetail(binding_.transfer->get(), formatSize) : "";
-  const std::string line =
-      progressLine(title, percent, pleaseWait, kBarWidth, terminalColumns(outFd_), detail);
-  const std::string texts = title + '\n' + pleaseWait;
+  const Shown now = current();
   if (!inPlace_) {
-    printStep(line, texts, percent);
+    printStep(now);
     return;
   }
+  const std::string line = progressLine(now.parts, terminalColumns(outFd_));
+  const std::string texts = now.texts();
   if (line == drawnLine_) return;
   // Only the percentage and the amounts are throttled: a new text ("Verifying
   // download...") may be the last change for a while and must not wait for the next one.
-  const auto now = std::chrono::steady_clock::now();
-  if (!force && texts == drawnTexts_ && now - drawnAt_ < kRedrawInterval) return;
+  const auto time = std::chrono::steady_clock::now();
+  if (!force && texts == drawnTexts_ && time - drawnAt_ < kRedrawInterval) return;
   write("\r" + line + kClearToEndOfLine);
   drawnLine_ = line;
   drawnTexts_ = texts;
-  drawnAt_ = now;
+  drawnAt_ = time;
 }
 
-// Without escape sequences a line cannot be redrawn, so a log or a dumb terminal gets one
-// line per tenth of the way, and one for each new text.
-void TerminalPresenter::printStep(const std::string& line, const std::string& texts,
-                                  double percent) {
-  const int tenth = static_cast<int>(clampPercent(percent) / 10);
-  if (tenth == printedTenth_ && texts == printedTexts_) return;
-  write(line + "\n");
+// Without escape sequences a line cannot be redrawn, so a log or a dumb terminal gets whole
+// lines, each of which reads right on its own: nothing is cut to the width, and a bar
+// never starts again from 0 % after another one has ended.
+void TerminalPresenter::printStep(const Shown& now) {
+  // A transfer has ended once its amounts are reset or another file's bytes arrive.
+  if (transfer_.received > 0 && (now.transfer.received == 0 || now.transfer.name != transfer_.name))
+    finishTransfer();
+  if (now.transfer.received > 0) transfer_ = now.transfer;
+  const int tenth = static_cast<int>(clampPercent(now.parts.percent) / 10);
+  // A percentage that went back belongs to a bar that starts again; it shows once it moves.
+  if (tenth < printedTenth_) printedTenth_ = tenth;
+  const bool newTexts = !printedStart_ || now.texts() != printedTexts_;
+  if (!newTexts && tenth == printedTenth_) return;
+  write(progressLine(now.parts, 0) + "\n");
+  printedStart_ = true;
+  printedTexts_ = now.texts();
   printedTenth_ = tenth;
-  printedTexts_ = texts;
+}
+
+void TerminalPresenter::finishTransfer() {
+  const TransferAmounts done = transfer_;
+  // The percentage still belongs to this transfer; printStep sees it go back to 0.
+  const bool barMoved = printedTenth_ > 0;
+  transfer_ = {};
+  // A bar that moved has told its way to 100 % itself; a failure is told by what follows.
+  if (barMoved || (done.expected > 0 && done.received < done.expected)) return;
+  // A small file's bar would only ever have shown 0 %: one line names it and its size.
+  const Shown now = current();
+  const std::string title = now.parts.title.empty() ? "" : now.parts.title + ":";
+  write(joined({title, done.name, formatSize(static_cast<std::uint64_t>(done.received)),
+                now.parts.pleaseWait}) +
+        "\n");
 }
 
 void TerminalPresenter::endProgressLine() {
@@ -174,7 +252,8 @@ void TerminalPresenter::printModal(const std::string& title, const std::string& 
                                    const std::string& buttonLabel) {
   endProgressLine();
   const int columns = terminalColumns(outFd_);
-  write(wrapText(displayTitle(title), columns) + "\n\n" + wrapText(message, columns) + "\n");
+  write(wrapText(keepProductNameWhole(displayTitle(title)), columns) + "\n\n" +
+        wrapText(keepProductNameWhole(message), columns) + "\n");
   // Unattended runs must never wait for a person, and neither may a run whose prompt
   // would go into a file (2>log.txt) where nobody sees it.
   if (!isatty(inFd_) || !isatty(outFd_)) return;

@@ -24,8 +24,10 @@ class TerminalPresenter : public Presenter {
 
   void bindProgress(ProgressBinding binding) override;
   /// Draws the progress line and, on a terminal only, makes Ctrl-C the Cancel button. On
-  /// a terminal that takes escape sequences the line is redrawn in place; otherwise a new
-  /// line is printed whenever the percentage reaches another tenth or a text changes.
+  /// a terminal that takes escape sequences the line is redrawn in place, fitted to the
+  /// terminal's width. Otherwise whole lines are printed: the first at 0 %, one whenever
+  /// a transfer's bar reaches another tenth or a text changes, and one when a transfer
+  /// whose bar never moved (a small file) has arrived, naming it and its size.
   void showProgress() override;
   /// Clears the progress line and gives Ctrl-C back its default action.
   void closeProgress() override;
@@ -41,8 +43,14 @@ class TerminalPresenter : public Presenter {
                      const std::string& okText) override;
 
  private:
+  /// What the progress line shows now.
+  struct Shown;
+  Shown current() const;
   void redraw(bool force);
-  void printStep(const std::string& line, const std::string& texts, double percent);
+  /// Without escape sequences: prints what a reader of a log needs to know of the change.
+  void printStep(const Shown& now);
+  /// Without escape sequences: the line that ends a transfer, once it has ended.
+  void finishTransfer();
   void endProgressLine();
   void printModal(const std::string& title, const std::string& message,
                   const std::string& buttonLabel);
@@ -62,15 +70,28 @@ class TerminalPresenter : public Presenter {
   std::string drawnLine_;
   std::string drawnTexts_;  ///< title and please-wait text of drawnLine_
   std::chrono::steady_clock::time_point drawnAt_;
-  int printedTenth_ = -1;     ///< without escape sequences: the tenth last printed
-  std::string printedTexts_;  ///< and the texts of that line
+  // Without escape sequences, what the lines printed so far told.
+  bool printedStart_ = false;  ///< the first line of the progress, at 0 %
+  std::string printedTexts_;   ///< title and please-wait text of the last line
+  TransferAmounts transfer_;   ///< the transfer under way, once a byte of it has arrived
+  int printedTenth_ = 0;       ///< its bar's last tenth printed; 0 while its bar has not moved
 };
 
-/// The progress line: title, a bar of barWidth cells and the percentage, the transfer's
-/// detail, then the please-wait text. percent is clamped to 0..100 (a NaN counts as 0).
-/// When columns is positive the line stays narrower than columns: the please-wait text
-/// goes first, then the detail, then the title is shortened.
-std::string progressLine(const std::string& title, double percent, const std::string& pleaseWait,
-                         int barWidth, int columns = 0, const std::string& detail = "");
+/// What one progress line shows; empty texts are left out.
+struct ProgressParts {
+  std::string title{};
+  double percent = 0;     ///< clamped to 0..100; a NaN counts as 0
+  std::string amounts{};  ///< "84.1 MB / 312.4 MB"
+  std::string rate{};     ///< "9.8 MB/s"
+  std::string pleaseWait{};
+  bool pulsing = false;  ///< a wait of unknown length: the bar is all dashes, no percentage
+};
+
+/// The progress line: title, a bar and the percentage, the amounts and the rate, then the
+/// please-wait text. With columns > 0 the line stays narrower than columns: the bar shrinks
+/// from 30 cells to 10, then the please-wait text goes, then the rate, then the amounts,
+/// and last the title is cut and ends in "…". With columns of 0 or less the whole line has
+/// a bar of 30 cells.
+std::string progressLine(const ProgressParts& parts, int columns);
 
 }  // namespace ui

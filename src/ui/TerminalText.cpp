@@ -109,7 +109,10 @@ std::string wrapParagraph(std::string_view paragraph, int columns) {
       out += gap;
       width += gapWidth;
     }
-    while (width + displayWidth(rest) > columns) {
+    // An address broken in two can be neither copied nor followed: it is written whole and
+    // the terminal wraps it where it must.
+    const bool whole = rest.find("://") != std::string_view::npos;
+    while (!whole && width + displayWidth(rest) > columns) {
       std::string piece = cutToWidth(rest, columns - width);
       // A character wider than the whole line still has to go somewhere.
       if (piece.empty() && width == 0) piece = cutToWidth(rest, 2);

@@ -20,7 +20,9 @@ std::string cutToWidth(std::string_view text, int columns);
 /// line feeds stay. A line breaks at spaces (the space is dropped), or between two
 /// characters of which one is a Chinese or Japanese wide character, but never before
 /// closing punctuation (。、，）」!?, …) nor after opening punctuation; a word wider than
-/// a whole line is cut where it must be. columns of 0 or less leaves text as it is.
+/// a whole line is cut where it must be, except a web address (a word with "://"), which
+/// starts a new line when it does not fit and is written whole however wide it is.
+/// columns of 0 or less leaves text as it is.
 std::string wrapText(std::string_view text, int columns);
 
 /// Whether text begins with punctuation that closes what precedes it (",", "。", "）", …).

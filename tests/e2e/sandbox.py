@@ -28,10 +28,13 @@ from typing import Callable, Dict, List, NamedTuple, Optional, Sequence
 # Directories of the scenario, as the program sees them. Each is a directory of the world
 # bound read-write at the same path inside the sandbox.
 SCENARIO_DIRS = ("/Library", "/Network/Library", "/System/Library", "/Applications",
-                 "/home/user", "/tmp", "/run/records")
+                 "/home/user", "/tmp", "/run/records", "/run/user/1000")
 HOME = "/home/user"
 TMPDIR = "/tmp"
 RECORDS = "/run/records"
+# $XDG_RUNTIME_DIR: private to the user (0700) as a login session makes it, and shared by
+# every program started in the world, so two runs at once meet in it.
+RUNTIME_DIR = "/run/user/1000"
 BUNDLE_NAME = "Install Sample"
 PACKAGE_NAME = "Sample"
 FRAMEWORK = "Frameworks/Halvex Orvel.framework"
@@ -132,19 +135,27 @@ class SyslogSocket:
                 except ValueError:
                     self._bad.append(data)
 
-    def take(self) -> List[LogLine]:
-        """Every line received so far, in order, and forgets them. Datagrams a program sent
-        before it ended are all queued by then; the reader drains them first."""
+    def take(self, ident: Optional[str] = None) -> List[LogLine]:
+        """Every line received so far (only those of ident when given), in order, and
+        forgets them; the lines of other idents stay. Datagrams a program sent before it
+        ended are all queued by then; the reader drains them first."""
         self._stop.set()
         self._thread.join()
         with self._lock:
             if self._bad:
                 raise AssertionError(f"undecodable syslog datagrams: {self._bad!r}")
-            lines, self._lines = self._lines, []
+            lines = [l for l in self._lines if ident is None or l.ident == ident]
+            self._lines = [l for l in self._lines if ident is not None and l.ident != ident]
         self._stop.clear()
         self._thread = threading.Thread(target=self._read, daemon=True)
         self._thread.start()
         return lines
+
+    def lines(self) -> List[LogLine]:
+        """The lines received so far, without taking them: for a scenario that waits for
+        one while programs run."""
+        with self._lock:
+            return list(self._lines)
 
     def close(self) -> None:
         self._stop.set()
@@ -206,6 +217,11 @@ class Running:
         self.world = world
         self.process = process
         self._argv0 = argv0
+        # The install-log name of the program (glibc's default: its argument 0's last
+        # component); with other programs of the world running beside it, its lines are
+        # told apart from theirs by it.
+        self.ident = os.path.basename(argv0)
+        self.beside_others = False
         self._terminal = terminal  # the pseudo-terminal's master, or None
         self._terminal_output = bytearray()
         self._reader = None
@@ -274,9 +290,12 @@ class Running:
             self._reader.join(5)
             os.close(self._terminal)
             err = bytes(self._terminal_output)
+        if self in self.world._running:
+            self.world._running.remove(self)
+        log = self.world._syslog.take(self.ident if self.beside_others else None)
         result = Result(self.process.returncode, out.decode(errors="replace"),
-                        (err or b"").decode(errors="replace"), self.world._syslog.take(),
-                        self.world.tmp_files(), timed_out)
+                        (err or b"").decode(errors="replace"), log, self.world.tmp_files(),
+                        timed_out)
         if timed_out and not allow_timeout:
             raise ScenarioTimeout(f"{self._argv0} still ran after {timeout}s and was killed\n"
                                   f"stderr: {result.stderr!r}\nlog: {result.log_pairs!r}")
@@ -342,14 +361,19 @@ class World:
         self.uid = uid
         for d in SCENARIO_DIRS:
             os.makedirs(self.host(d))
+        os.chmod(self.host(RUNTIME_DIR), 0o700)
         self._syslog = SyslogSocket(os.path.join(self.root, "log.sock"))
         self._helpers: List[Helper] = []
+        self._running: List[Running] = []  # started and not collected yet
         # Scenario directories the program may read but not change (bound read-only).
         self.read_only: set = set()
         # When set, $TMPDIR is a fresh tmpfs of this many bytes instead of the world's
         # directory: what the program leaves there is gone with the sandbox, so a scenario
         # looks at it from inside (Result.tmp_files stays empty).
         self.tmp_size: Optional[int] = None
+        # When true, the sandbox gets a network of its own with loopback only: a machine
+        # with the network unplugged, where every request fails at once.
+        self.offline = False
 
     def __enter__(self) -> "World":
         return self
@@ -468,6 +492,10 @@ class World:
         shutil.copy2(program, self.host(path))
         return path
 
+    def logged(self, ident: str, text: str) -> bool:
+        """True once a running program named ident has logged text."""
+        return any(l.ident == ident and l.text == text for l in self._syslog.lines())
+
     def tmp_files(self) -> List[str]:
         """Everything under $TMPDIR, relative, sorted; directories end with "/"."""
         top = self.host(TMPDIR)
@@ -491,7 +519,7 @@ class World:
         """The program's whole environment: a small fixed base, sanitizer settings of the
         host, then extra (a value of None removes the name)."""
         env = {"PATH": "/usr/bin:/bin", "HOME": HOME, "TMPDIR": TMPDIR, "USER": "user",
-               "LOGNAME": "user", "LANG": "en_US.UTF-8"}
+               "LOGNAME": "user", "LANG": "en_US.UTF-8", "XDG_RUNTIME_DIR": RUNTIME_DIR}
         for name in ("ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS"):
             if name in os.environ:
                 env[name] = os.environ[name]
@@ -506,6 +534,8 @@ class World:
         args = ["bwrap", "--die-with-parent", "--new-session", "--unshare-user",
                 "--uid", str(self.uid), "--gid", str(self.uid), "--unshare-pid",
                 "--unshare-ipc", "--unshare-uts", "--hostname", "sandbox"]
+        if self.offline:
+            args.append("--unshare-net")
         args += _system_binds()
         args += ["--proc", "/proc", "--dev", "/dev"]
         for d in SCENARIO_DIRS:
@@ -524,12 +554,17 @@ class World:
         is empty, or, with terminal, standard input and standard error are one
         pseudo-terminal (not the controlling terminal: a "Ctrl-C" is a SIGINT sent to the
         program). program is argument 0 of the program to signal when argv starts it
-        through a wrapper (default: argv[0])."""
+        through a wrapper (default: argv[0]).
+
+        Programs started while others of the world still run share its directories (its
+        $XDG_RUNTIME_DIR too) and its log; each Result then holds the lines of its own
+        ident only, so give them different names (two bundles, say)."""
         extra = dict(env or {})
         if http_proxy is not None:
             extra.setdefault("http_proxy", http_proxy.url)
             extra.setdefault("no_proxy", "")
-        self._syslog.take()  # lines of an earlier run are not this run's
+        if not self._running:
+            self._syslog.take()  # lines of an earlier run are not this run's
         master = None
         streams = {"stdin": subprocess.DEVNULL, "stderr": subprocess.PIPE}
         if terminal:
@@ -542,7 +577,12 @@ class World:
         finally:
             if terminal:
                 os.close(slave)
-        return Running(self, process, program or argv[0], master)
+        running = Running(self, process, program or argv[0], master)
+        if self._running:
+            for other in self._running + [running]:
+                other.beside_others = True
+        self._running.append(running)
+        return running
 
     def run(self, argv: Sequence[str], env: Optional[Dict[str, Optional[str]]] = None,
             timeout: float = _DEFAULT_TIMEOUT, http_proxy: Optional[Helper] = None,

@@ -55,13 +55,15 @@ def checked(name: str, args: Sequence[str]) -> str:
     return result.stdout
 
 
-def ship(world: sandbox.World, work: str, installer: bytes) -> Shipment:
-    """Bundles the program around a sample package into the world's /Applications, signs
-    installer with the good signer and publishes it for SYSTEM with the current, empty
-    revocation lists into work/tree."""
+def ship(world: sandbox.World, work: str, installer: bytes,
+         bundle_options: Sequence[str] = ()) -> Shipment:
+    """Bundles the program around a sample package into the world's /Applications (with
+    bundle_options, such as --archive), signs installer with the good signer and publishes
+    it for SYSTEM with the current, empty revocation lists into work/tree."""
     package = make_package(os.path.join(work, PACKAGE))
     bundle = checked("bundle", ["--program", sandbox.build_output("NAIB_PROGRAM"),
-                                "--output", world.host("/Applications"), package, VERSION])
+                                "--output", world.host("/Applications"), *bundle_options,
+                                package, VERSION]).splitlines()[0]
     installer_path = os.path.join(work, "installer")
     with open(installer_path, "wb") as f:
         f.write(installer)

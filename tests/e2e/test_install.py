@@ -21,7 +21,8 @@ RECORD = "/run/records/runtime-installer.args"
 
 BEGIN = (LOG_NOTICE, "Bootstrapper begin with version 1.0.0.1 on Mac x86")
 NOT_INSTALLED = (LOG_NOTICE, "No installed runtime detected")
-VALIDATION_FAILED = "Unable to validate the downloaded version of Halvex Orvel."
+# The runtime's name is shown joined by a no-break space, so no line breaks inside it.
+VALIDATION_FAILED = "Unable to validate the downloaded version of Halvex\u00a0Orvel."
 SYSTEM_UNSUPPORTED = "is not available for your system"
 
 
@@ -75,15 +76,23 @@ class InstallCase(unittest.TestCase):
             f.write(installer_script(installer_status))
         sign(installer, signer, chain, os.path.join(self.srv, "installer.p7"))
 
-    def install(self, args=("-silent", "-eulaAccepted", "-allowDownload"), timeout=60, env=None):
+    def serve(self, timeout=60):
+        """Starts the server of the routes; self.requests names its request log."""
         routes = os.path.join(self.world.root, "routes.json")
         with open(routes, "w", encoding="utf-8") as f:
             json.dump(self.routes, f)
         self.requests = os.path.join(self.world.root, "requests.log")
-        server = self.world.start_helper([sys.executable, SERVER, "--root", self.srv, "--routes",
-                                          routes, "--log", self.requests, "--lifetime",
-                                          str(timeout + 60)])
-        result = self.world.run([self.exe] + list(args), http_proxy=server, timeout=timeout,
+        open(self.requests, "w").close()
+        return self.world.start_helper([sys.executable, SERVER, "--root", self.srv, "--routes",
+                                        routes, "--log", self.requests, "--lifetime",
+                                        str(timeout + 60)])
+
+    def install(self, args=("-silent", "-eulaAccepted", "-allowDownload"), timeout=60, env=None,
+                server=None):
+        """Runs the program with the server as its http_proxy, or, when server is given,
+        with the proxy settings env gives it."""
+        proxy = None if server else self.serve(timeout)
+        result = self.world.run([self.exe] + list(args), http_proxy=proxy, timeout=timeout,
                                 env=env)
         self.assertFalse(result.timed_out, result.stderr)
         self.assertEqual(result.tmp_files, [], "every road removes its temporary files")

@@ -49,6 +49,71 @@ class ShippedInstall(unittest.TestCase):
             self.assertEqual(os.readlink(f"{resources}/Contents/run"), "MacOS/sample")
 
 
+    def test_a_bundle_carrying_the_tree_installs_with_the_network_unplugged(self):
+        with sandbox.World() as world, tempfile.TemporaryDirectory() as work:
+            world.add_system_version(shipping.SYSTEM)
+            shipment = shipping.ship(world, work, INSTALLER)
+            shipping.checked("bundle", ["--program", sandbox.build_output("NAIB_PROGRAM"),
+                                        "--output", world.host("/Applications"), "--force",
+                                        "--runtime", shipment.tree,
+                                        os.path.join(work, shipping.PACKAGE), shipping.VERSION])
+            world.offline = True
+            world.read_only = {"/Applications"}
+            result = world.run([shipment.exe, "-silent", "-eulaAccepted"], timeout=60)
+            self.assertEqual(result.returncode, 0, result.stderr)
+            package = f"/Applications/Install {shipping.PACKAGE}.app/Contents/Resources/Sample"
+            self.assertEqual(world.recorded_args(RECORD), ["-silent", "-eulaAccepted", package])
+            runtime = f"/Applications/Install {shipping.PACKAGE}.app/Contents/Resources/Runtime"
+            self.assertIn((LOG_NOTICE, "Using runtime installer carried in the bundle at "
+                                       f"{runtime}/{PLATFORM_PATH}/installer"), result.log_pairs)
+            self.assertIn((LOG_NOTICE, "Cert chain validation succeeded"), result.log_pairs)
+            self.assertEqual(result.tmp_files, [])
+
+
+class GivenAsAnArchive(unittest.TestCase):
+    def test_unpacked_by_a_user_the_launcher_installs_and_the_archive_is_reproducible(self):
+        with sandbox.World() as world, tempfile.TemporaryDirectory() as work:
+            world.add_system_version(shipping.SYSTEM)
+            shipment = shipping.ship(world, work, INSTALLER, ["--archive"])
+            archive = f"/Applications/Install {shipping.PACKAGE}.tar.gz"
+            unpacked = world.run(["/bin/sh", "-c", 'mkdir fresh && tar -xzf "$1" -C fresh',
+                                  "sh", archive])
+            self.assertEqual(unpacked.returncode, 0, unpacked.stderr)
+            top = f"/home/user/fresh/Install {shipping.PACKAGE}"
+            launcher = f"{top}/Install {shipping.PACKAGE}"
+            program = f"{launcher}.app/Contents/MacOS/Install {shipping.PACKAGE}"
+            for path in (launcher, program):
+                self.assertEqual(os.stat(world.host(path)).st_mode & 0o7777, 0o755, path)
+
+            # A double-click: the launcher, no arguments, the whole road from the download.
+            server = world.start_helper([sys.executable, SERVER, "--root", shipment.tree,
+                                         "--lifetime", "120"])
+            result = world.run([launcher], http_proxy=server, timeout=60)
+            self.assertEqual(result.returncode, 0, result.stderr)
+            self.assertEqual(world.recorded_args(RECORD),
+                             ["-x1", f"{launcher}.app/Contents/Resources/{shipping.PACKAGE}"])
+            self.assertEqual(result.log_pairs[0],
+                             (LOG_NOTICE, "Bootstrapper begin with version 1.0.0.1 on Mac x86"))
+            self.assertIn((LOG_NOTICE, "Detached signature verified"), result.log_pairs)
+            self.assertEqual(result.log_pairs[-1], (LOG_NOTICE, "Bootstrapper end with exit code 0"))
+            self.assertEqual(result.tmp_files, [])
+
+            os.rename(world.host(f"{launcher}.app"), world.host(f"{top}/elsewhere.app"))
+            missing = world.run([launcher])
+            self.assertEqual(missing.returncode, 127)
+            self.assertIn(f"cannot start {program}: No such file or directory", missing.stderr)
+
+            # The same inputs again, into another folder: the same bytes.
+            again = os.path.join(work, "again")
+            os.makedirs(again)
+            shipping.checked("bundle", ["--program", sandbox.build_output("NAIB_PROGRAM"),
+                                        "--output", again, "--archive",
+                                        os.path.join(work, shipping.PACKAGE), shipping.VERSION])
+            with open(world.host(archive), "rb") as f, \
+                    open(os.path.join(again, os.path.basename(archive)), "rb") as g:
+                self.assertEqual(f.read(), g.read())
+
+
 class VerifyAgreesWithTheProgram(unittest.TestCase):
     """The same installer, signature and revocation lists, judged by the program in the
     sandbox and by naib-verify, fetching the lists and given them as files."""

@@ -10,6 +10,8 @@ import unittest
 import shipping
 from shipping import pki, run_tool
 
+PLATFORM = "orvel/3/nai/macos10.6/x86"
+
 
 def listing(top):
     """Every path under top, relative, sorted (links not followed)."""
@@ -30,11 +32,12 @@ class ToolCase(unittest.TestCase):
         return os.path.join(self.work, *parts)
 
     def assertRefusals(self, cases):
-        """cases: (args, phrase). Each run must refuse, and leave the work folder as it was."""
-        for args, phrase in cases:
-            with self.subTest(args=args):
+        """cases: (args, phrase) or (args, phrase, environment added). Each run must refuse,
+        and leave the work folder as it was."""
+        for args, phrase, *env in cases:
+            with self.subTest(args=args, env=env):
                 before = listing(self.work)
-                result = run_tool(self.TOOL, args)
+                result = run_tool(self.TOOL, args, env={**os.environ, **env[0]} if env else None)
                 self.assertEqual(result.returncode, 2, result.stdout + result.stderr)
                 self.assertEqual(result.stdout, "")
                 lines = result.stderr.splitlines()
@@ -51,13 +54,25 @@ class Bundle(ToolCase):
         package = shipping.make_package(self.path("Sample"))
         out = self.path("out")
         os.makedirs(os.path.join(out, "Install Taken.app"))
+        open(os.path.join(out, "Install Packed.tar.gz"), "wb").close()
         escaping = shipping.make_package(self.path("Escaping"))
         os.symlink("../../Sample/Contents/payload", os.path.join(escaping, "Contents", "up"))
         absolute = shipping.make_package(self.path("Absolute"))
         os.symlink(self.path("Absolute", "Contents", "payload"),
                    os.path.join(absolute, "Contents", "abs"))
         program = ["--program", shipping.sandbox.build_output("NAIB_PROGRAM"), "--output", out]
+        trees = self.runtime_trees()
         self.assertRefusals([
+            (program + ["--runtime", trees["tampered"], package, "1.0"],
+             "the program would reject " + os.path.join(trees["tampered"], PLATFORM, "installer")),
+            (program + ["--runtime", trees["unsigned"], package, "1.0"],
+             os.path.join(trees["unsigned"], PLATFORM, "installer.p7") + " is missing"),
+            (program + ["--runtime", trees["link"], package, "1.0"], "is a symbolic link"),
+            (program + ["--runtime", trees["folder"], package, "1.0"], "is not a regular file"),
+            (program + ["--runtime", self.path("Missing"), package, "1.0"],
+             "no download tree folder"),
+            (program + ["--runtime", trees["tampered"], "--name", "Runtime", package, "1.0"],
+             "cannot carry a runtime"),
             (program + [self.path("Missing"), "1.0"], "no application package folder"),
             (program + ["--name=", package, "1.0"], "unusable app name"),
             (program + ["--name", ".", package, "1.0"], "unusable app name"),
@@ -69,9 +84,31 @@ class Bundle(ToolCase):
             (program + [absolute, "1.0"], "points outside the package"),
             (["--output", package, "--program", program[1], package, "1.0"],
              "must not be inside the package"),
+            (program + ["--archive", "--name", "Packed", package, "1.0"],
+             "Install Packed.tar.gz exists (use --force"),
+            (program + ["--archive", package, "1.0"], "SOURCE_DATE_EPOCH \"1.7e9\" is not a number",
+             {"SOURCE_DATE_EPOCH": "1.7e9"}),
             (program + [package], "expected PACKAGE and VERSION"),
             (program + ["--colour", package, "1.0"], "unknown option --colour"),
         ])
+
+    def runtime_trees(self):
+        """Download trees made by naib-publish, each then broken in one way."""
+        good = self.path("trees", "good")
+        shipping.checked("publish", ["--system", "10.6.8", "--crl", pki("crl-root.der"),
+                                     pki("data.bin"), pki("sig-good.der"), good])
+        trees = {}
+        for name in ("tampered", "unsigned", "link", "folder"):
+            trees[name] = self.path("trees", name)
+            shutil.copytree(good, trees[name])
+        shutil.copyfile(pki("data-tampered.bin"), os.path.join(trees["tampered"], PLATFORM, "installer"))
+        os.unlink(os.path.join(trees["unsigned"], PLATFORM, "installer.p7"))
+        os.unlink(os.path.join(trees["link"], PLATFORM, "installer"))
+        os.symlink(os.path.join(good, PLATFORM, "installer"),
+                   os.path.join(trees["link"], PLATFORM, "installer"))
+        os.unlink(os.path.join(trees["folder"], PLATFORM, "installer.p7"))
+        os.mkdir(os.path.join(trees["folder"], PLATFORM, "installer.p7"))
+        return trees
 
     def test_the_bundle_and_force(self):
         package = shipping.make_package(self.path("Sample"))

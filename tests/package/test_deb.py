@@ -7,6 +7,7 @@ import gzip
 import os
 import shutil
 import subprocess
+import tarfile
 import tempfile
 import unittest
 
@@ -41,12 +42,13 @@ class DebianPackage(unittest.TestCase):
         self.assertEqual(self.field("Package"), "naib-bootstrapper")
         self.assertEqual(self.field("Version"), VERSION)
         depends = self.field("Depends")
-        for library in ("libc6", "libcurl4", "libplist3", "libssl3", "libglib2.0-0"):
+        for library in ("libc6", "libcurl4", "libplist3", "libssl3", "libglib2.0-0", "libarchive13"):
             self.assertIn(library, depends)
         # The window module is optional at run time: GTK may be recommended, never required.
         self.assertNotIn("gtk", depends)
         recommends = self.field("Recommends")
-        self.assertIn("fonts-noto-cjk", recommends)
+        for package in ("fonts-noto-cjk", "glib-networking", "gsettings-desktop-schemas"):
+            self.assertIn(package, recommends)
         if os.environ.get("NAIB_WITH_GTK") == "ON":
             self.assertIn("libgtk-3-0", recommends)
 
@@ -64,7 +66,7 @@ class DebianPackage(unittest.TestCase):
     def test_the_installed_bundle_tool_wraps_the_installed_program(self):
         with tempfile.TemporaryDirectory() as work:
             os.makedirs(os.path.join(work, "Sample", "Contents"))
-            result = run([self.path("usr/bin/naib-bundle"), "--output", work,
+            result = run([self.path("usr/bin/naib-bundle"), "--output", work, "--archive",
                           os.path.join(work, "Sample"), "1.0"])
             self.assertEqual(result.returncode, 0, result.stderr)
             macos = os.path.join(work, "Install Sample.app", "Contents", "MacOS")
@@ -80,6 +82,13 @@ class DebianPackage(unittest.TestCase):
             self.assertEqual(sorted(n for n in os.listdir(macos) if n.endswith(".so")), modules)
             if os.environ.get("NAIB_WITH_GTK") == "ON":
                 self.assertEqual(modules, ["naib-gtk-presenter.so"])
+            # The installed launcher tops the archive, and stays small.
+            launcher = self.path(f"{PRIVATE}/naib-launcher")
+            with tarfile.open(os.path.join(work, "Install Sample.tar.gz")) as archive, \
+                    open(launcher, "rb") as f:
+                self.assertEqual(archive.extractfile("Install Sample/Install Sample").read(),
+                                 f.read())
+            self.assertLess(os.path.getsize(launcher), 100 * 1024)
 
     def test_the_installed_verifier_trusts_the_configured_root(self):
         pki = os.environ["NAIB_PKI"]

@@ -24,6 +24,7 @@ prefixes, and the longest prefix over shorter ones.
   status    answer with this status and a short body (404, 410, 500, ...)
   location  answer 302 with this Location (a relative or absolute URL, any scheme)
   echo      true: the body is the request's header lines, as received (text/plain)
+  encoding  a Content-Encoding header with this value; the body is sent as it is
   retry_after  with status: a Retry-After header of this many seconds
   rate      send the body at this many bytes per second at most (a slower network)
   times     the fault, status and retry_after apply to the first "times" requests of this
@@ -323,6 +324,8 @@ class Handler(BaseHTTPRequestHandler):
         if modified:
             self.send_header("Last-Modified", modified)
         self.send_header("Content-Type", ctype)
+        if route.get("encoding"):
+            self.send_header("Content-Encoding", route["encoding"])
         if fault == "nolength":
             self.send_header("Connection", "close")
             self.close_connection = True

@@ -16,11 +16,6 @@ bool isDirectory(const std::string& path) {
   return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-bool isRegularFile(const std::string& path) {
-  struct stat st;
-  return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
-
 bool endsWith(const std::string& text, const std::string& suffix) {
   return text.size() > suffix.size() &&
          text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;

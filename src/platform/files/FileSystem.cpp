@@ -21,6 +21,11 @@ bool fileExists(const std::string& path, bool& isDirectory) {
   return true;
 }
 
+bool isRegularFile(const std::string& path) {
+  struct stat st;
+  return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
 std::optional<unsigned> posixPermissions(const std::string& path) {
   struct stat st;
   if (::stat(path.c_str(), &st) != 0) return std::nullopt;

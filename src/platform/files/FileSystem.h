@@ -10,6 +10,8 @@ namespace platform {
 bool fileExists(const std::string& path);
 /// As fileExists, and tells whether it is a directory.
 bool fileExists(const std::string& path, bool& isDirectory);
+/// True when path names a regular file; follows symbolic links.
+bool isRegularFile(const std::string& path);
 /// The permission bits (07777) of path, following symbolic links; nullopt when unreadable.
 std::optional<unsigned> posixPermissions(const std::string& path);
 /// Sets the permission bits of path; true on success.

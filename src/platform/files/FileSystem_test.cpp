@@ -63,6 +63,9 @@ TEST_F(FileSystemOnDisk, ExistenceTellsDirectoriesAndRemovalTakesWholeTrees) {
   std::ofstream(tree + "/a/b/c") << "x";
   EXPECT_TRUE(fileExists(tree, isDirectory));
   EXPECT_TRUE(isDirectory);
+  EXPECT_TRUE(isRegularFile(tree + "/a/b/c"));
+  EXPECT_FALSE(isRegularFile(tree + "/a/b"));
+  EXPECT_FALSE(isRegularFile(tree + "/absent"));
   EXPECT_TRUE(removeItem(tree));
   EXPECT_FALSE(fileExists(tree));
   EXPECT_TRUE(removeItem(tree)) << "an absent path is nothing to fail on";

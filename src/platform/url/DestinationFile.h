@@ -36,6 +36,9 @@ class DestinationFile {
 
   /// The path actually created.
   const std::string& path() const { return path_; }
+  /// The open file, for a writer that fills it by other means (copy_file_range) instead of
+  /// write(); -1 once closed.
+  int descriptor() const { return fd_ ? fd_.get().fd : -1; }
   /// Writes every byte; false on any error, a full disk or a write that makes no progress.
   /// With blocks, bytes wait until a whole block is gathered, flush() or close(), and an
   /// error shows at the call that writes them.

@@ -2,7 +2,20 @@
 
 #include <zlib.h>
 
+#include <cctype>
+
 namespace platform {
+
+ContentCoding contentCodingOf(const std::string& contentEncoding) {
+  std::string coding;
+  for (char c : contentEncoding) {
+    if (c != ' ' && c != '\t')
+      coding += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  }
+  if (coding.empty() || coding == "identity") return ContentCoding::kIdentity;
+  if (coding == "gzip" || coding == "x-gzip") return ContentCoding::kGzip;
+  return ContentCoding::kUnsupported;
+}
 
 struct GzipDecoder::Stream {
   z_stream z{};

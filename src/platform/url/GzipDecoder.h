@@ -4,9 +4,18 @@
 #include <cstddef>
 #include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace platform {
+
+/// How a body is encoded on the wire (its Content-Encoding).
+enum class ContentCoding {
+  kIdentity,     ///< no header, or "identity"
+  kGzip,         ///< "gzip" or "x-gzip", in any letter case: one gzip layer
+  kUnsupported,  ///< anything else, several codings included
+};
+ContentCoding contentCodingOf(const std::string& contentEncoding);
 
 class GzipDecoder {
  public:

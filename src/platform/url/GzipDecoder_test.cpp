@@ -21,6 +21,15 @@ struct Collected {
   }
 };
 
+TEST(GzipDecoder, ContentCodingIsOneGzipLayerOrNone) {
+  EXPECT_EQ(contentCodingOf(""), ContentCoding::kIdentity);
+  EXPECT_EQ(contentCodingOf("Identity"), ContentCoding::kIdentity);
+  EXPECT_EQ(contentCodingOf(" GZIP "), ContentCoding::kGzip);
+  EXPECT_EQ(contentCodingOf("x-gzip"), ContentCoding::kGzip);
+  EXPECT_EQ(contentCodingOf("br"), ContentCoding::kUnsupported);
+  EXPECT_EQ(contentCodingOf("gzip, gzip"), ContentCoding::kUnsupported);
+}
+
 TEST(GzipDecoder, DecodesAStreamFedInSmallPieces) {
   std::string body(300000, 'a');
   for (std::size_t i = 0; i < body.size(); i += 7) body[i] = static_cast<char>(i);

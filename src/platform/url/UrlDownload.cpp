@@ -13,6 +13,7 @@
 #include "platform/url/DestinationFile.h"
 #include "platform/url/GzipDecoder.h"
 #include "platform/url/HttpUrl.h"
+#include "platform/url/ProxyResolver.h"
 #include "platform/url/TransferPolicy.h"
 
 namespace platform {
@@ -143,11 +144,18 @@ struct UrlDownload::Impl {
   bool shouldRetry() const;
   void scheduleRetry();
   bool followRedirect();
+  bool sendRequest(const std::string& target);
+  void onProxyChosen(const ProxyChoice& choice);
+  bool attach();
   void newRequest();
   bool beginResponse();
   bool refuseStatus(long status);
   bool continueOrRestart(long status);
   bool restartFile(const UrlResponse& response);
+  bool chooseContentCoding();
+  bool decodeInto(GzipDecoder& decoder, const char* data, std::size_t length,
+                  const GzipDecoder::Sink& sink);
+  bool writeEntity(const char* data, std::size_t length);
   std::string headerValue(const char* name) const;
   bool attemptTooSlow(gint64 now);
   bool store(const char* data, std::size_t length);
@@ -195,10 +203,12 @@ struct UrlDownload::Impl {
   bool allowOverwrite = false;
   std::unique_ptr<DestinationFile> file;
   bool decode = false;
-  std::unique_ptr<GzipDecoder> decoder;
+  std::unique_ptr<GzipDecoder> decoder;         ///< the entity's gzip, when the delegate asks
+  std::unique_ptr<GzipDecoder> contentDecoder;  ///< the response's Content-Encoding: gzip
   std::int64_t bytesWritten = 0;
   std::string validator;  ///< the stored entity's If-Range value; empty: cannot resume
 
+  std::unique_ptr<ProxyLookup> proxyLookup;  ///< the desktop's proxy for the next request
   SlistPtr headers;
   SlistPtr rangeHeaders;  ///< headers plus If-Range, for a resuming attempt
   EasyPtr easy;
@@ -261,7 +271,8 @@ bool UrlDownload::Impl::configure(const std::string& address) {
 // already holds a known entity's first bytes.
 bool UrlDownload::Impl::startAttempt() {
   CURL* e = easy.get();
-  const bool resume = bytesWritten > 0 && !validator.empty() && !decode && !restartFromZero;
+  const bool resume =
+      bytesWritten > 0 && !validator.empty() && !decode && !contentDecoder && !restartFromZero;
   resumeFrom = resume ? bytesWritten : 0;
   restartFromZero = false;
   retryStatus = false;
@@ -286,11 +297,36 @@ bool UrlDownload::Impl::startAttempt() {
   }
   // A retry never reuses the connection that just failed it.
   curl_easy_setopt(e, CURLOPT_FRESH_CONNECT, retries > 0 ? 1L : 0L);
-  newRequest();
-  clock.attemptStart = clock.requestStart;
   bytesReceived = 0;
-  speed.restart(clock.requestStart);
-  if (curl_multi_add_handle(multi.get(), e) != CURLM_OK) return false;
+  clock.attemptStart = g_get_monotonic_time();
+  speed.restart(clock.attemptStart);
+  return sendRequest(url);
+}
+
+// Sends the request for target, through the proxy that the desktop's settings give for
+// that very URL, redirects included. A proxy named in the environment is libcurl's
+// business, as it always was.
+bool UrlDownload::Impl::sendRequest(const std::string& target) {
+  // The request counts as sent from here: the header deadline covers a slow resolver.
+  newRequest();
+  if (proxyEnvironmentSet()) return attach();
+  proxyLookup =
+      std::make_unique<ProxyLookup>(target, [this](const ProxyChoice& c) { onProxyChosen(c); });
+  return true;
+}
+
+void UrlDownload::Impl::onProxyChosen(const ProxyChoice& choice) {
+  proxyLookup.reset();
+  if (!choice.notice.empty()) delegate.proxyNotUsed(*owner, choice.notice);
+  if (cancelled) return;
+  curl_easy_setopt(easy.get(), CURLOPT_PROXY, choice.proxy.c_str());
+  if (attach()) return;
+  fail(kUrlErrorUnknown);
+  report();  // may destroy the transfer
+}
+
+bool UrlDownload::Impl::attach() {
+  if (curl_multi_add_handle(multi.get(), easy.get()) != CURLM_OK) return false;
   attached = true;
   return true;
 }
@@ -303,8 +339,9 @@ void UrlDownload::Impl::newRequest() {
 
 gboolean UrlDownload::Impl::onWatchdog(gpointer self) {
   auto* impl = static_cast<Impl*>(self);
-  // Not inside a loop nested in a libcurl callback, and not while waiting to retry.
-  if (impl->insideCurl > 0 || !impl->attached) return G_SOURCE_CONTINUE;
+  // Not inside a loop nested in a libcurl callback, and not while waiting to retry; a
+  // request that waits for its proxy is held to the header deadline.
+  if (impl->insideCurl > 0 || (!impl->attached && !impl->proxyLookup)) return G_SOURCE_CONTINUE;
   const gint64 now = g_get_monotonic_time();
   const UrlDownloadOptions& o = impl->options;
   const AttemptTimeLimits limits{o.timeoutSeconds, o.headerDeadlineSeconds, o.attemptLimitSeconds};
@@ -351,7 +388,9 @@ void UrlDownload::Impl::stop() {
   watchdog = 0;
   if (retryWait != 0) g_source_remove(retryWait);
   retryWait = 0;
+  proxyLookup.reset();
   decoder.reset();
+  contentDecoder.reset();
   if (file) file->close();
   file.reset();
 }
@@ -493,6 +532,7 @@ bool UrlDownload::Impl::beginResponse() {
   if (status < 200 || status >= 300) return refuseStatus(status);
   const UrlResponse response = currentResponse();
   if (file) return restartFile(response);
+  if (!chooseContentCoding()) return false;
   delegate.didReceiveResponse(*owner, response);
   if (interrupted()) return false;
   decode = delegate.shouldDecodeSourceDataOfMIMEType(*owner, response.mimeType);
@@ -541,6 +581,7 @@ bool UrlDownload::Impl::continueOrRestart(long status) {
 // A later attempt's whole entity: same destination, emptied, and a new response for the
 // delegate, which starts its count again.
 bool UrlDownload::Impl::restartFile(const UrlResponse& response) {
+  if (!chooseContentCoding()) return false;
   if (!file->rewind()) {
     fail(kUrlErrorCannotWriteToFile);
     return false;
@@ -552,24 +593,56 @@ bool UrlDownload::Impl::restartFile(const UrlResponse& response) {
   return !interrupted();
 }
 
+// Some servers send a stored gzip file to every client, asked or not (nginx's
+// "gzip_static always", object stores with a Content-Encoding set): with its one layer
+// removed, the body is the entity. A coding that cannot be removed here fails the
+// transfer rather than leave encoded bytes for the file.
+bool UrlDownload::Impl::chooseContentCoding() {
+  switch (contentCodingOf(headerValue("Content-Encoding"))) {
+    case ContentCoding::kIdentity:
+      contentDecoder.reset();
+      return true;
+    case ContentCoding::kGzip:
+      contentDecoder = std::make_unique<GzipDecoder>();
+      return true;
+    case ContentCoding::kUnsupported:
+      break;
+  }
+  fail(kUrlErrorCannotDecodeContentData);
+  return false;
+}
+
 std::string UrlDownload::Impl::headerValue(const char* name) const {
   curl_header* header = nullptr;
   if (curl_easy_header(easy.get(), name, 0, CURLH_HEADER, -1, &header) != CURLHE_OK) return {};
   return header->value != nullptr ? header->value : "";
 }
 
+// The body on the wire: its content coding removed, then the entity decoded as the
+// delegate asked.
 bool UrlDownload::Impl::store(const char* data, std::size_t length) {
-  if (decoder) {
-    auto status = decoder->feed(data, length, [this](const char* piece, std::size_t size) {
-      return writeDecoded(piece, size);
-    });
-    if (status == GzipDecoder::Status::kCorrupt) fail(kUrlErrorCannotDecodeContentData);
-    if (status != GzipDecoder::Status::kOk) return false;
-  } else if (!writeDecoded(data, length)) {
-    return false;
-  }
+  const bool stored = contentDecoder ? decodeInto(*contentDecoder, data, length,
+                                                  [this](const char* piece, std::size_t size) {
+                                                    return writeEntity(piece, size);
+                                                  })
+                                     : writeEntity(data, length);
+  if (!stored) return false;
   delegate.didReceiveDataOfLength(*owner, static_cast<std::uint32_t>(length));
   return !interrupted();
+}
+
+bool UrlDownload::Impl::writeEntity(const char* data, std::size_t length) {
+  if (!decoder) return writeDecoded(data, length);
+  return decodeInto(*decoder, data, length, [this](const char* piece, std::size_t size) {
+    return writeDecoded(piece, size);
+  });
+}
+
+bool UrlDownload::Impl::decodeInto(GzipDecoder& gzip, const char* data, std::size_t length,
+                                   const GzipDecoder::Sink& sink) {
+  const auto status = gzip.feed(data, length, sink);
+  if (status == GzipDecoder::Status::kCorrupt) fail(kUrlErrorCannotDecodeContentData);
+  return status == GzipDecoder::Status::kOk;
 }
 
 bool UrlDownload::Impl::writeDecoded(const char* data, std::size_t length) {
@@ -592,7 +665,9 @@ void UrlDownload::Impl::onDone(CURLcode result) {
   if (!interrupted() && !responseSeen) beginResponse();
   if (!interrupted() && discardBody && followRedirect()) return;
   // A gzip body that stops before its trailer is a truncated download, not a file.
-  if (!interrupted() && decoder && !decoder->finished()) fail(kUrlErrorCannotDecodeContentData);
+  const bool cutShort =
+      (decoder && !decoder->finished()) || (contentDecoder && !contentDecoder->finished());
+  if (!interrupted() && cutShort) fail(kUrlErrorCannotDecodeContentData);
   endAttempt();
 }
 
@@ -618,6 +693,7 @@ bool UrlDownload::Impl::shouldRetry() const {
 void UrlDownload::Impl::scheduleRetry() {
   if (attached) curl_multi_remove_handle(multi.get(), easy.get());
   attached = false;
+  proxyLookup.reset();
   ++retries;
   const double wait = retrySchedule.waitBefore(retries, retryAfter);
   delegate.willRetry(*owner, bytesWritten, retries, retrySchedule.maxRetries());
@@ -655,14 +731,10 @@ bool UrlDownload::Impl::followRedirect() {
   attached = false;
   responseSeen = false;
   discardBody = false;
-  newRequest();
   curl_easy_setopt(easy.get(), CURLOPT_URL, newUrl.c_str());
-  if (curl_multi_add_handle(multi.get(), easy.get()) != CURLM_OK) {
-    fail(makeUrlError(kUrlErrorUnknown, newUrl));
-    return false;
-  }
-  attached = true;
-  return true;
+  if (sendRequest(newUrl)) return true;
+  fail(makeUrlError(kUrlErrorUnknown, newUrl));
+  return false;
 }
 
 void UrlDownload::Impl::fail(UrlError error) {

@@ -59,7 +59,9 @@ class UrlDownload;
 /// decideDestinationWithSuggestedFilename, didCreateDestination, didReceiveDataOfLength
 /// (any number of times), then exactly one of downloadDidFinish or didFailWithError. A
 /// failure may come at any point. The delegate may destroy the UrlDownload inside the last
-/// two; no callback follows cancel().
+/// two; no callback follows cancel(). Each request, redirects included, goes through the
+/// proxy that the environment names for libcurl, else through the one the desktop's proxy
+/// settings give for its URL (ProxyResolver.h).
 ///
 /// An interrupted transfer that may be retried calls willRetry instead of failing, waits,
 /// and asks again: redirects are reported again, and didReceiveResponse comes again unless
@@ -83,6 +85,10 @@ class UrlDownloadDelegate {
   /// follows after a wait. The delegate may cancel() here but not destroy the transfer.
   virtual void willRetry(UrlDownload& /*download*/, std::int64_t /*bytesSoFar*/, int /*retry*/,
                          int /*maxRetries*/) {}
+  /// The desktop's proxy settings for a request were not followed as given: reason says
+  /// why, in English and without credentials. The request goes on. The delegate may
+  /// cancel() here but not destroy the transfer.
+  virtual void proxyNotUsed(UrlDownload& /*download*/, const std::string& /*reason*/) {}
 
  protected:
   ~UrlDownloadDelegate() = default;

@@ -170,6 +170,11 @@ class UrlDownloadTest : public ::testing::Test {
     "/shifted": {"bytes": 400000, "fault": "reset", "at": 0.5, "times": 1, "range_shift": 10},
     "/drop.gz": {"file": "data.gz", "type": "application/gzip", "fault": "reset", "at": 0.5,
                  "times": 1},
+    "/coded": {"file": "data.gz", "encoding": "gzip"},
+    "/coded.gz": {"file": "twice.gz", "type": "application/gzip", "encoding": "x-gzip"},
+    "/brotli": {"file": "data.gz", "encoding": "br"},
+    "/drop.coded": {"file": "data.gz", "encoding": "gzip", "fault": "reset", "at": 0.5,
+                    "times": 1},
     "/busy": {"bytes": 10000, "status": 503, "retry_after": 1, "times": 2},
     "/busylong": {"bytes": 10000, "status": 503, "retry_after": 3600, "times": 1},
     "/trickle": {"bytes": 100000, "fault": "trickle", "chunk": 10, "interval": 0.1},
@@ -342,13 +347,25 @@ TEST_F(UrlDownloadTest, GzipIsDecodedOnlyWhenAsked) {
   ASSERT_TRUE(run("/data.gz"));
   EXPECT_EQ(rec_.createdPath, dir_ + "/data.gz-1");
   EXPECT_TRUE(readFile(rec_.createdPath) == packed);
+
+  // A content coding is removed whether asked or not; a gzip entity inside it only when
+  // asked.
+  server_.addFile("twice.gz", gzip(packed));
+  for (const char* path : {"/coded", "/coded.gz"}) {
+    rec_ = Recorder{};
+    rec_.directory = dir_;
+    rec_.decode = std::string(path) == "/coded.gz";
+    ASSERT_TRUE(run(path)) << path;
+    EXPECT_TRUE(readFile(rec_.createdPath) == body) << path;
+  }
 }
 
 TEST_F(UrlDownloadTest, CorruptOrTruncatedGzipFails) {
   const std::string packed = gzip(pattern(100000));
   server_.addFile("cut.gz", packed.substr(0, packed.size() / 2));
   server_.addFile("junk.gz", packed.substr(0, 20) + std::string(5000, 'x'));
-  for (const char* path : {"/cut.gz", "/junk.gz"}) {
+  server_.addFile("data.gz", packed);
+  for (const char* path : {"/cut.gz", "/junk.gz", "/brotli"}) {
     rec_ = Recorder{};
     rec_.directory = dir_;
     rec_.decode = true;
@@ -356,6 +373,7 @@ TEST_F(UrlDownloadTest, CorruptOrTruncatedGzipFails) {
     ASSERT_TRUE(rec_.error) << path;
     EXPECT_EQ(rec_.error->code, kUrlErrorCannotDecodeContentData) << path;
   }
+  EXPECT_EQ(rec_.count("created"), 0) << "a coding that cannot be removed makes no file";
 }
 
 TEST_F(UrlDownloadTest, ExistingFilesAreNeverOverwritten) {
@@ -472,7 +490,7 @@ TEST_F(UrlDownloadTest, RetriesThatCannotContinueStartAgainInTheSameFile) {
   // wrong range costs an attempt; without a validator or through gzip no range is asked.
   for (const Case& c : {Case{"/norange", false, 1, true}, Case{"/newtag", false, 1, true},
                         Case{"/shifted", false, 2, true}, Case{"/untagged", false, 1, false},
-                        Case{"/drop.gz", true, 1, false}}) {
+                        Case{"/drop.gz", true, 1, false}, Case{"/drop.coded", false, 1, false}}) {
     SCOPED_TRACE(c.path);
     const std::size_t before = server_.requests().size();
     rec_ = Recorder{};

@@ -198,11 +198,22 @@ std::string makeBundle(const BundleRequest& request) {
     return bundle.string() + " exists (use --force to replace it)";
   }
   if (std::string problem = checkPackageEntries(package); !problem.empty()) return problem;
+  if (!request.runtimeTree.empty() && request.appName == kCarriedTreeFolder) {
+    return "an app named " + request.appName + " cannot carry a runtime: its package folder " +
+           "would take the carried tree's place";
+  }
 
   StagingFolder stage(bundle);
   if (stage.path().empty()) return "cannot create a folder in " + outputDir.string();
   if (std::string problem = build(request, package, stage.path()); !problem.empty()) {
     return problem;
+  }
+  if (!request.runtimeTree.empty()) {
+    const fs::path carried = stage.path() / "Contents" / "Resources" / kCarriedTreeFolder;
+    if (std::string problem = carryRuntime(request.runtimeTree, request.runtime, carried.string());
+        !problem.empty()) {
+      return problem;
+    }
   }
   // The old bundle steps aside only once the new one is complete, and comes back when the
   // new one cannot take its place.

@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include "tools/bundle/CarriedRuntime.h"
+
 namespace tools {
 
 struct BundleRequest {
@@ -12,6 +14,10 @@ struct BundleRequest {
   std::string outputDir;  ///< where "Install <App>.app" goes (must exist)
   std::string program;    ///< the program to copy in; the naib-*.so modules beside it go too
   bool force = false;     ///< replace an existing bundle
+  /// A download tree for the bundle to carry under Contents/Resources/Runtime, and what
+  /// findCarriedRuntime found there; an empty tree: the bundle carries no runtime.
+  std::string runtimeTree;
+  CarriedRuntime runtime;
 };
 
 /// "Install <name>.app".
@@ -24,8 +30,9 @@ std::string bundleFileName(const std::string& appName);
 /// existing bundle without force. Otherwise builds the bundle beside its final place and
 /// moves it there whole: Contents/MacOS/Install <App> (the program, mode 0755) with the
 /// modules, Contents/Info.plist, Contents/Resources/<App>/ (the package, permission bits
-/// kept but for group and other write and the set-id bits, links kept as links). Returns
-/// the empty string on success.
+/// kept but for group and other write and the set-id bits, links kept as links), and with
+/// a runtime tree what carryRuntime copies and verifies (refused when an installer does
+/// not verify, or when the app is named "Runtime"). Returns the empty string on success.
 std::string makeBundle(const BundleRequest& request);
 
 }  // namespace tools

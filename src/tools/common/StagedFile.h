@@ -21,6 +21,9 @@ class StagedFile {
   const std::string& error() const { return error_; }
   /// The temporary file's path, to write through other means (a library's file BIO).
   const std::string& path() const { return path_; }
+  /// The temporary file's descriptor, to write through a library that takes one; it stays
+  /// owned by the StagedFile, which closes it.
+  int fd() const { return fd_; }
 
   /// Appends bytes; false (with error()) when they cannot all be written.
   bool write(const std::string& bytes);

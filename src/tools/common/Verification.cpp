@@ -85,4 +85,21 @@ signature::X509Ptr carriedSignerCertificate(const std::string& signature) {
   return signature::SignatureVerification::getSignerCertificate(p7.get());
 }
 
+std::vector<std::string> possibleDistributionPoints(const std::string& signature) {
+  // A chain is the embedded root and certificates that the signature carries.
+  signature::X509StackPtr certificates = signature::SignatureVerification::getTrustedCerts();
+  if (!certificates) return {};
+  signature::BioPtr bio(BIO_new_file(signature.c_str(), "rb"));
+  signature::Pkcs7Ptr p7(bio ? d2i_PKCS7_bio(bio.get(), nullptr) : nullptr);
+  ERR_clear_error();
+  if (p7 && PKCS7_type_is_signed(p7.get()) && p7->d.sign != nullptr) {
+    STACK_OF(X509)* carried = p7->d.sign->cert;
+    for (int i = 0; i < sk_X509_num(carried); ++i) {
+      signature::X509Ptr copy(X509_dup(sk_X509_value(carried, i)));
+      if (copy && sk_X509_push(certificates.get(), copy.get()) > 0) copy.release();
+    }
+  }
+  return signature::SignatureVerification::collectCrlUrls(certificates.get());
+}
+
 }  // namespace tools

@@ -39,4 +39,9 @@ VerificationReport verifySignature(const std::string& data, const std::string& s
 /// the file holds no DER PKCS#7 with one.
 signature::X509Ptr carriedSignerCertificate(const std::string& signature);
 
+/// The distribution points, as the program collects them, of the embedded root and of
+/// every certificate the signature file carries (unchecked): those of any chain that the
+/// signature can be verified with are among them.
+std::vector<std::string> possibleDistributionPoints(const std::string& signature);
+
 }  // namespace tools

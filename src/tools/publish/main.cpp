@@ -8,12 +8,12 @@
 #include "libinstall/LibInstall.h"
 #include "libinstall/MacSystemVersion.h"
 #include "platform/url/HttpUrl.h"
+#include "platform/url/TreePath.h"
 #include "tools/common/StagedFile.h"
 #include "tools/common/ToolCli.h"
 #include "tools/common/Verification.h"
 #include "tools/publish/CrlPlan.h"
 #include "tools/publish/TreeEntries.h"
-#include "tools/publish/TreePath.h"
 
 namespace fs = std::filesystem;
 
@@ -88,7 +88,7 @@ bool planTree(const std::string& tree, std::vector<tools::TreeEntry>& entries, b
               std::string& error) {
   for (tools::TreeEntry& e : entries) {
     std::string why;
-    const auto path = tools::treePathForUrl(e.url, why);
+    const auto path = platform::treePathForUrl(e.url, why);
     if (!path) {
       error = "cannot lay out " + tools::printable(e.url) + ": " + why;
       return false;

@@ -16,6 +16,9 @@
 #include <functional>
 #include <string>
 
+#include "messages/embeddedmessages.h"
+#include "ui/DisplayText.h"
+#include "ui/ErrorDialogController.h"
 #include "ui/GtkPresenterModule.h"
 
 namespace ui::gtk {
@@ -61,6 +64,14 @@ GtkWidget* child(GtkWidget* widget, const std::string& name) {
   return found;
 }
 
+// Whether keys can be pressed: a compositor without a seat (a headless one) has no keyboard,
+// and GTK drops a key event that comes from no device.
+bool hasKeyboard() {
+  return gdk_display_get_default_seat(gdk_display_get_default()) != nullptr;
+}
+#define SKIP_WITHOUT_KEYBOARD() \
+  if (!hasKeyboard()) GTEST_SKIP() << "the display has no seat, so no keyboard"
+
 // A key pressed and released on window, as the keyboard sends it: key bindings look keys up
 // by their hardware code.
 void pressKey(GtkWindow* window, guint keyval) {
@@ -102,7 +113,10 @@ void whenShown(const std::string& title, std::function<void(GtkWindow*)> action)
       20,
       [](gpointer data) -> gboolean {
         auto* p = static_cast<Pending*>(data);
-        if (GtkWindow* window = visibleWindow(p->title)) {
+        GtkWindow* window = visibleWindow(p->title);
+        // Laid out, not only shown: Tab follows the widgets' places, and lines their widths.
+        if (window && gtk_widget_get_mapped(GTK_WIDGET(window)) &&
+            gtk_widget_get_allocated_width(GTK_WIDGET(window)) > 1) {
           p->action(window);
         } else if (g_get_monotonic_time() < p->deadline) {
           return G_SOURCE_CONTINUE;
@@ -122,9 +136,10 @@ struct Model {
   platform::Observable<std::string> cancelText{"Cancel"};
   platform::Observable<double> percent{0};
   platform::Observable<TransferAmounts> transfer;
+  platform::Observable<bool> pulsing{false};
   int cancels = 0;
   ProgressBinding binding() {
-    return {&title, &pleaseWait, &cancelText, &percent, [this] { ++cancels; }, &transfer};
+    return {&title, &pleaseWait, &cancelText, &percent, [this] { ++cancels; }, &transfer, &pulsing};
   }
 };
 
@@ -133,9 +148,18 @@ class GtkPresenterTest : public ::testing::Test {
   void SetUp() override {
     presenter_ = loadPresenter();
     ASSERT_NE(presenter_, nullptr) << "the module must load and GTK initialise";
-    // A window that opens "without error" logs no GTK warning or critical either.
+    // A window that opens "without error" logs no GTK warning or critical either...
     g_log_set_always_fatal(
         static_cast<GLogLevelFlags>(G_LOG_FATAL_MASK | G_LOG_LEVEL_CRITICAL | G_LOG_LEVEL_WARNING));
+    g_test_log_set_fatal_handler(seatComplaintsOnly, nullptr);
+  }
+  // ...but on a compositor without a seat (a headless one) GTK itself complains of the
+  // missing pointer and keyboard: there, and only of that, it may speak.
+  static gboolean seatComplaintsOnly(const gchar*, GLogLevelFlags, const gchar* message, gpointer) {
+    const std::string text = message ? message : "";
+    const bool aboutTheSeat = text.find("GDK_IS_SEAT (seat)") != std::string::npos ||
+                              text.find("GDK_IS_DEVICE (device)") != std::string::npos;
+    return !(aboutTheSeat && !hasKeyboard());
   }
   Model model_;  // outlives the presenter, as the model outlives its windows
   std::unique_ptr<Presenter> presenter_;
@@ -177,11 +201,20 @@ TEST_F(GtkPresenterTest, ProgressWindowFollowsItsBindingAndCancels) {
   gtk_button_clicked(cancel);
   EXPECT_EQ(model_.cancels, 1);
 
+  // A wait of unknown length: no percentage while the bar pulses, the percentage after.
+  model_.pulsing.set(true);
+  pump();
+  EXPECT_FALSE(gtk_progress_bar_get_show_text(bar));
+  model_.percent.set(20);
+  model_.pulsing.set(false);
+  EXPECT_TRUE(gtk_progress_bar_get_show_text(bar));
+  EXPECT_DOUBLE_EQ(gtk_progress_bar_get_fraction(bar), 0.2);
+
   presenter_->closeProgress();
   pump();
   EXPECT_FALSE(gtk_widget_get_visible(GTK_WIDGET(window)));
   model_.percent.set(70);
-  EXPECT_DOUBLE_EQ(gtk_progress_bar_get_fraction(bar), 0.0) << "a closed window follows nothing";
+  EXPECT_DOUBLE_EQ(gtk_progress_bar_get_fraction(bar), 0.2) << "a closed window follows nothing";
 }
 
 TEST_F(GtkPresenterTest, AlertShowsItsMessageLiterallyWithTheCatalogueAddressesAsLinks) {
@@ -233,6 +266,7 @@ TEST_F(GtkPresenterTest, ErrorDialogLinksOnlyItsLinkRunsAndStaysAfterOK) {
 }
 
 TEST_F(GtkPresenterTest, EscapeAndEnterAnswerTheAlertAndTheDialog) {
+  SKIP_WITHOUT_KEYBOARD();
   for (guint key : {GDK_KEY_Escape, GDK_KEY_Return}) {
     whenShown("Alert", [&](GtkWindow* window) { pressKey(window, key); });
     presenter_->runAlert("Alert", "Message.", "OK");
@@ -242,6 +276,7 @@ TEST_F(GtkPresenterTest, EscapeAndEnterAnswerTheAlertAndTheDialog) {
 }
 
 TEST_F(GtkPresenterTest, ProgressWindowOpensWithCancelUnfocusedAndOnlyEscapeCancels) {
+  SKIP_WITHOUT_KEYBOARD();
   presenter_->bindProgress(model_.binding());
   presenter_->setCancelEnabled(true);
   presenter_->showProgress();
@@ -261,6 +296,50 @@ TEST_F(GtkPresenterTest, ProgressWindowOpensWithCancelUnfocusedAndOnlyEscapeCanc
   pressKey(window, GDK_KEY_Escape);
   EXPECT_EQ(model_.cancels, 1) << "a disabled Cancel ignores Escape";
   presenter_->closeProgress();
+}
+
+// Where the labels of window broke lines that their text did not: the character before
+// each such line and the text from its start on.
+std::vector<std::pair<char, std::string>> wrappedLines(GtkWindow* window) {
+  std::vector<std::pair<char, std::string>> wrapped;
+  for (const char* id : {"headlineLabel", "messageLabel"}) {
+    PangoLayout* layout = gtk_label_get_layout(GTK_LABEL(child(GTK_WIDGET(window), id)));
+    const std::string text = pango_layout_get_text(layout);
+    for (GSList* l = pango_layout_get_lines_readonly(layout); l; l = l->next) {
+      const auto* line = static_cast<PangoLayoutLine*>(l->data);
+      if (line->is_paragraph_start) continue;
+      const auto start = static_cast<std::size_t>(line->start_index);
+      wrapped.emplace_back(text[start - 1], text.substr(start));
+    }
+  }
+  return wrapped;
+}
+
+// The long messages of every language as their windows show them: Korean lines end only
+// at a space, and no line starts inside the runtime's name.
+TEST_F(GtkPresenterTest, WindowsBreakNeitherKoreanWordsNorTheRuntimesName) {
+  int koreanBreaks = 0;
+  for (int row = 0; row < messages::kLanguageRowCount; ++row) {
+    const bool korean = std::string(messages::allMessages[row].locale) == "ko";
+    for (int index : {0, 1, 5, 6, 8, 10}) {
+      const std::string text =
+          messages::wchartoNSString(messages::allMessages[row].messages[index]);
+      const std::string title = "Row " + std::to_string(row) + "/" + std::to_string(index);
+      whenShown(title, [&](GtkWindow* window) {
+        pump();
+        for (const auto& [before, line] : wrappedLines(window)) {
+          EXPECT_FALSE(line.starts_with("Orvel")) << title << ": " << line;
+          if (!korean) continue;
+          ++koreanBreaks;
+          EXPECT_EQ(before, ' ') << title << ": " << line;
+        }
+        gtk_button_clicked(GTK_BUTTON(child(GTK_WIDGET(window), "okButton")));
+      });
+      presenter_->runErrorDialog(
+          title, index == 8 ? parseMessageMarkup(text) : linkCatalogueAddresses(text), "OK");
+    }
+  }
+  EXPECT_GT(koreanBreaks, 0) << "the Korean messages must wrap for this to say anything";
 }
 
 // The world gets one handler for https addresses, a script that writes down what it was
@@ -304,6 +383,7 @@ class LinkHandler {
 LinkHandler handler;
 
 TEST_F(GtkPresenterTest, TabReachesTheLinkAndEnterOpensItsAddress) {
+  SKIP_WITHOUT_KEYBOARD();
   const std::vector<TextRun> runs = {{"Please view the ", std::nullopt},
                                      {"system requirements", "https://www.halvex.example/req/"},
                                      {" first.", std::nullopt}};
@@ -321,6 +401,36 @@ TEST_F(GtkPresenterTest, TabReachesTheLinkAndEnterOpensItsAddress) {
     g_usleep(25 * 1000);
   }
   EXPECT_EQ(handler.read(), "https://www.halvex.example/req/");
+}
+
+// No program opens the address: the window shows it, focused and selected for copying,
+// and its own texts can be selected too.
+TEST_F(GtkPresenterTest, ALinkThatCannotOpenShowsItsAddressToCopy) {
+  const std::string address = "naib-unopenable://www.halvex.example/req/";
+  const std::vector<TextRun> runs = {
+      {"Failed.\nPlease view the ", std::nullopt}, {"requirements", address}, {".", std::nullopt}};
+  whenShown("Install Sample", [&](GtkWindow* window) {
+    auto* shown = GTK_LABEL(child(GTK_WIDGET(window), "addressLabel"));
+    EXPECT_FALSE(gtk_widget_get_visible(GTK_WIDGET(shown)));
+    for (const char* id : {"headlineLabel", "messageLabel"})
+      EXPECT_TRUE(gtk_label_get_selectable(GTK_LABEL(child(GTK_WIDGET(window), id)))) << id;
+    gboolean handled = FALSE;
+    g_signal_emit_by_name(child(GTK_WIDGET(window), "messageLabel"), "activate-link",
+                          address.c_str(), &handled);
+    // The launch ends asynchronously.
+    for (int i = 0; i < 200 && !gtk_widget_get_visible(GTK_WIDGET(shown)); ++i) {
+      pump();
+      g_usleep(10 * 1000);
+    }
+    EXPECT_TRUE(gtk_widget_get_visible(GTK_WIDGET(shown)));
+    EXPECT_EQ(gtk_label_get_text(shown), address);
+    gint start = 0, end = 0;
+    EXPECT_EQ(gtk_window_get_focus(window), GTK_WIDGET(shown));
+    EXPECT_TRUE(gtk_label_get_selection_bounds(shown, &start, &end));
+    EXPECT_EQ(end - start, static_cast<gint>(address.size()));
+    gtk_button_clicked(GTK_BUTTON(child(GTK_WIDGET(window), "okButton")));
+  });
+  EXPECT_EQ(presenter_->runErrorDialog("Install Sample", runs, "OK"), 1);
 }
 
 TEST_F(GtkPresenterTest, TextThatIsNotUtf8IsShownRepairedNotDropped) {

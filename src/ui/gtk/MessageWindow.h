@@ -1,11 +1,13 @@
 #pragma once
 // The window of the alert and of the error dialog, in the look of a desktop message
-// dialog: an icon, the headline in bold, the message and one button bottom-right. Link
-// runs are links of the labels: underlined in the theme's link colour, reached with Tab,
-// opened with Enter or a click, and announced as links to screen readers.
+// dialog: an icon, the headline in bold, the message and one button bottom-right. The
+// texts can be selected and copied. Link runs are links of the labels: underlined in the
+// theme's link colour, reached with Tab, opened with Enter or a click, and announced as
+// links to screen readers; a link that cannot be opened shows its address to copy.
 
 #include <gtk/gtk.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -21,6 +23,9 @@ class MessageWindow {
   /// the window is centred on it otherwise.
   MessageWindow(const std::string& title, const std::vector<TextRun>& runs,
                 const std::string& buttonText, AtkRole role, GtkWindow* parent);
+  ~MessageWindow();
+  MessageWindow(const MessageWindow&) = delete;
+  MessageWindow& operator=(const MessageWindow&) = delete;
 
   /// Shows the window modally; returns 1 once the button, Escape or the window's close
   /// box has answered. The window stays shown until this object is destroyed.
@@ -35,8 +40,15 @@ class MessageWindow {
   static gboolean onDelete(GtkWidget*, GdkEvent*, gpointer self);
   static gboolean onKeyPress(GtkWidget*, GdkEventKey* event, gpointer self);
   static gboolean onActivateLink(GtkLabel*, const gchar* uri, gpointer self);
+  static void onLaunched(GObject*, GAsyncResult* result, gpointer pending);
+  static gboolean onLabelFocus(GtkWidget* label, GtkDirectionType direction, gpointer);
+  /// Shows uri under the message, selected and focused, for the person to copy.
+  void showAddress(const std::string& uri);
 
   WindowPtr window_;
+  GtkLabel* address_;
+  /// This window while it lives; a launch that ends after it has gone finds null.
+  std::shared_ptr<MessageWindow*> alive_;
   ModalRun modal_;
 };
 

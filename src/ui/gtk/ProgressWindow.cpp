@@ -4,9 +4,13 @@
 #include <cmath>
 
 #include "ui/DisplayText.h"
+#include "ui/gtk/LabelBreaks.h"
 
 namespace ui::gtk {
 namespace {
+
+// GNOME's own pulsing bars move about ten times a second.
+constexpr guint kPulseIntervalMs = 100;
 
 double fraction(double percent) {
   if (std::isnan(percent)) return 0;
@@ -62,6 +66,7 @@ void ProgressWindow::show() {
 
 void ProgressWindow::close() {
   follower_.reset();
+  setPulsing(false);
   gtk_widget_hide(window_.get());
 }
 
@@ -73,13 +78,16 @@ void ProgressWindow::setCancelEnabled(bool enabled) {
 // window system and screen readers hear of the texts once, not thousands of times.
 void ProgressWindow::refresh() {
   if (binding_.title) {
-    const std::string title = validUtf8(displayTitle(binding_.title->get()));
+    const std::string title = validUtf8(keepProductNameWhole(displayTitle(binding_.title->get())));
     const char* shown = gtk_window_get_title(window());
     if (!shown || title != shown) gtk_window_set_title(window(), title.c_str());
   }
   if (binding_.pleaseWait) {
-    const std::string text = validUtf8(binding_.pleaseWait->get());
-    setTextIfChanged(pleaseWait_, text);
+    const std::string text = validUtf8(keepProductNameWhole(binding_.pleaseWait->get()));
+    if (text != gtk_label_get_text(pleaseWait_)) {
+      gtk_label_set_text(pleaseWait_, text.c_str());
+      keepWordsWhole(pleaseWait_);
+    }
     // A screen reader names the bar by what the window is waiting for.
     AtkObject* bar = gtk_widget_get_accessible(GTK_WIDGET(bar_));
     const char* name = atk_object_get_name(bar);
@@ -93,7 +101,27 @@ void ProgressWindow::refresh() {
     const char* shown = gtk_button_get_label(cancel_);
     if (!shown || text != shown) gtk_button_set_label(cancel_, text.c_str());
   }
-  if (binding_.percent) gtk_progress_bar_set_fraction(bar_, fraction(binding_.percent->get()));
+  const bool pulsing = binding_.pulsing && binding_.pulsing->get();
+  setPulsing(pulsing);
+  if (binding_.percent && !pulsing)
+    gtk_progress_bar_set_fraction(bar_, fraction(binding_.percent->get()));
+}
+
+void ProgressWindow::setPulsing(bool pulsing) {
+  if (pulsing == (pulseSource_ != 0)) return;
+  gtk_progress_bar_set_show_text(bar_, !pulsing);
+  if (pulsing) {
+    gtk_progress_bar_pulse(bar_);
+    pulseSource_ = g_timeout_add(kPulseIntervalMs, &ProgressWindow::onPulse, bar_);
+  } else {
+    g_source_remove(pulseSource_);
+    pulseSource_ = 0;
+  }
+}
+
+gboolean ProgressWindow::onPulse(gpointer bar) {
+  gtk_progress_bar_pulse(GTK_PROGRESS_BAR(bar));
+  return G_SOURCE_CONTINUE;
 }
 
 void ProgressWindow::onCancel(GtkButton*, gpointer self) {

@@ -1,7 +1,7 @@
 #pragma once
 // The download progress window, following the model's values through its binding: the
-// please-wait text, the bar with its percentage, the amounts under it and Cancel, which
-// only a click or Escape presses.
+// please-wait text, the bar with its percentage (or pulsing, while the wait has no known
+// length), the amounts under it and Cancel, which only a click or Escape presses.
 
 #include <gtk/gtk.h>
 
@@ -31,9 +31,12 @@ class ProgressWindow {
   static void onCancel(GtkButton*, gpointer self);
   static gboolean onDelete(GtkWidget*, GdkEvent*, gpointer self);
   static gboolean onKeyPress(GtkWidget*, GdkEventKey* event, gpointer self);
+  static gboolean onPulse(gpointer bar);
   /// Cancel's action, when Cancel is enabled.
   void cancelIfEnabled();
   void refresh();
+  /// Starts or stops the bar's pulse; with it the percentage is not shown.
+  void setPulsing(bool pulsing);
 
   WindowPtr window_;
   GtkLabel* pleaseWait_;
@@ -42,6 +45,7 @@ class ProgressWindow {
   GtkButton* cancel_;
   ProgressBinding binding_;
   std::unique_ptr<ProgressFollower> follower_;
+  guint pulseSource_ = 0;
 };
 
 }  // namespace ui::gtk

@@ -1,8 +1,8 @@
-#include "tools/publish/TreePath.h"
+#include "platform/url/TreePath.h"
 
 #include <gtest/gtest.h>
 
-namespace tools {
+namespace platform {
 namespace {
 
 TEST(TreePath, UrlsMapToFilesInsideTheTree) {
@@ -36,4 +36,4 @@ TEST(TreePath, UrlsMapToFilesInsideTheTree) {
 }
 
 }  // namespace
-}  // namespace tools
+}  // namespace platform

@@ -1,10 +1,11 @@
 #pragma once
-// Where in a static tree a web server finds the file for a URL.
+// Where in a static tree a web server finds the file for a URL: the publishing tool lays
+// its tree out by it, and the program finds the files a bundle carries by it.
 
 #include <optional>
 #include <string>
 
-namespace tools {
+namespace platform {
 
 /// The path, relative to the tree's top, of the file a static server answers url with:
 /// its path, percent-decoded segment by segment. nullopt, with why set, for a URL that
@@ -13,4 +14,4 @@ namespace tools {
 /// one file inside the tree).
 std::optional<std::string> treePathForUrl(const std::string& url, std::string& why);
 
-}  // namespace tools
+}  // namespace platform

@@ -1,8 +1,8 @@
-#include "tools/publish/TreePath.h"
+#include "platform/url/TreePath.h"
 
 #include "platform/url/HttpUrl.h"
 
-namespace tools {
+namespace platform {
 
 std::optional<std::string> treePathForUrl(const std::string& url, std::string& why) {
   const auto parsed = platform::parseHttpUrl(url);
@@ -32,4 +32,4 @@ std::optional<std::string> treePathForUrl(const std::string& url, std::string& w
   return path;
 }
 
-}  // namespace tools
+}  // namespace platform

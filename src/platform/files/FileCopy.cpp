@@ -1,0 +1,162 @@
+#include "platform/files/FileCopy.h"
+
+#include <errno.h>
+#include <fcntl.h>
+#include <glib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "platform/url/DestinationFile.h"
+
+namespace platform {
+namespace {
+
+// Where copy_file_range cannot help, the bytes pass through user space in blocks of the
+// size the verification reads in.
+constexpr std::size_t kPlainBlockBytes = std::size_t{256} << 10;
+
+bool kernelRefused(int error) {
+  return error == EXDEV || error == ENOSYS || error == EOPNOTSUPP || error == EINVAL;
+}
+
+std::int64_t readWritePiece(int from, int to, std::size_t maxBytes, std::vector<char>& buffer) {
+  if (buffer.empty()) buffer.resize(kPlainBlockBytes);
+  ssize_t n;
+  do {
+    n = ::read(from, buffer.data(), std::min(maxBytes, buffer.size()));
+  } while (n < 0 && errno == EINTR);
+  if (n <= 0) return n;
+  for (ssize_t done = 0; done < n;) {
+    const ssize_t w = ::write(to, buffer.data() + done, static_cast<std::size_t>(n - done));
+    if (w < 0 && errno == EINTR) continue;
+    if (w <= 0) {
+      if (w == 0) errno = EIO;
+      return -1;
+    }
+    done += w;
+  }
+  return n;
+}
+
+std::string systemReason(const std::string& what, int error) {
+  return what + ": " + std::strerror(error);
+}
+
+}  // namespace
+
+std::int64_t copyPiece(int from, int to, std::size_t maxBytes, bool& plain,
+                       std::vector<char>& buffer) {
+  if (!plain) {
+    ssize_t n;
+    do {
+      n = ::copy_file_range(from, nullptr, to, nullptr, maxBytes, 0);
+    } while (n < 0 && errno == EINTR);
+    if (n > 0) return n;
+    if (n < 0 && !kernelRefused(errno)) return -1;
+    // Some filesystems answer 0 before the end instead of refusing; a read tells which.
+    const std::int64_t read = readWritePiece(from, to, maxBytes, buffer);
+    if (n < 0 || read != 0) plain = true;
+    return read;
+  }
+  return readWritePiece(from, to, maxBytes, buffer);
+}
+
+struct FileCopy::Impl {
+  std::string source;
+  std::unique_ptr<FileDescriptor, FileDescriptorCloser> from;
+  std::unique_ptr<DestinationFile> to;
+  std::int64_t size = 0;
+  std::int64_t maxBytes = 0;
+  std::int64_t copied = 0;
+  bool plain = false;
+  std::vector<char> buffer;
+  FileCopyCallbacks callbacks;
+  guint source_id = 0;
+
+  static gboolean step(gpointer data);
+  /// Ends the copy and calls the last callback; the owner may destroy everything there.
+  static gboolean end(Impl* impl, const std::string& failure);
+};
+
+gboolean FileCopy::Impl::step(gpointer data) {
+  auto* impl = static_cast<Impl*>(data);
+  // One byte past the cap is enough to know the source grew beyond what may be copied.
+  const auto allowed = static_cast<std::size_t>(
+      std::min<std::int64_t>(kCopyPieceBytes, impl->maxBytes - impl->copied + 1));
+  const std::int64_t n =
+      copyPiece(impl->from.get().fd, impl->to->descriptor(), allowed, impl->plain, impl->buffer);
+  if (n < 0) return end(impl, systemReason("cannot copy " + impl->source, errno));
+  if (n == 0) {
+    if (!impl->to->close()) {
+      return end(impl, systemReason("cannot write " + impl->to->path(), errno));
+    }
+    return end(impl, std::string());
+  }
+  impl->copied += n;
+  if (impl->copied > impl->maxBytes) {
+    return end(impl, impl->source + " is larger than " + std::to_string(impl->maxBytes) + " bytes");
+  }
+  if (impl->callbacks.progress) impl->callbacks.progress(impl->copied, impl->size);
+  return G_SOURCE_CONTINUE;
+}
+
+gboolean FileCopy::Impl::end(Impl* impl, const std::string& failure) {
+  impl->source_id = 0;
+  // Moved out first: the owner may destroy this copy inside the callback.
+  if (failure.empty()) {
+    auto finished = std::move(impl->callbacks.finished);
+    if (finished) finished();
+  } else {
+    auto failed = std::move(impl->callbacks.failed);
+    if (failed) failed(failure);
+  }
+  return G_SOURCE_REMOVE;
+}
+
+std::unique_ptr<FileCopy> FileCopy::start(const std::string& source, const std::string& destination,
+                                          std::int64_t maxBytes, FileCopyCallbacks callbacks,
+                                          std::string& why) {
+  auto impl = std::make_unique<Impl>();
+  impl->source = source;
+  // Non-blocking, so that a FIFO planted under the name cannot hold the open.
+  impl->from.reset(
+      FileDescriptor(::open(source.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK)));
+  if (!impl->from) {
+    why = systemReason("cannot read " + source, errno);
+    return nullptr;
+  }
+  struct stat st {};
+  if (::fstat(impl->from.get().fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    why = source + " is not a regular file";
+    return nullptr;
+  }
+  if (st.st_size > maxBytes) {
+    why = source + " is larger than " + std::to_string(maxBytes) + " bytes";
+    return nullptr;
+  }
+  impl->to = DestinationFile::create(destination, false);
+  if (!impl->to) {
+    why = "cannot create a file at " + destination;
+    return nullptr;
+  }
+  impl->size = st.st_size;
+  impl->maxBytes = maxBytes;
+  impl->callbacks = std::move(callbacks);
+  impl->source_id = g_idle_add_full(G_PRIORITY_DEFAULT_IDLE, &Impl::step, impl.get(), nullptr);
+  return std::unique_ptr<FileCopy>(new FileCopy(std::move(impl)));
+}
+
+FileCopy::FileCopy(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
+
+FileCopy::~FileCopy() {
+  if (impl_->source_id != 0) g_source_remove(impl_->source_id);
+}
+
+const std::string& FileCopy::destinationPath() const {
+  return impl_->to->path();
+}
+
+}  // namespace platform
