@@ -119,44 +119,47 @@ BIO* inLargeBlocks(BIO* source) {
   return buffer.release();
 }
 
-// Called after every write of the copy: the bytes it wrote, at the same offsets of the data
-// file, have been digested and copied, and nothing reads them again. Released there (a
-// hole punched, the size kept), their pages go to the copy's next blocks: the two files
-// never take the memory of two installers, and the copy is written into memory that is in
-// use already instead of memory the system must first make ready. Where the descriptor is
-// not writable or the file system punches no holes, the data simply stays.
-long releaseCopiedData(BIO* copy, int operation, const char*, size_t, int, long, int result,
-                       size_t* written) {
-  if (operation == (BIO_CB_WRITE | BIO_CB_RETURN) && result > 0 && *written > 0) {
-    const int data = static_cast<int>(reinterpret_cast<intptr_t>(BIO_get_callback_arg(copy)));
-    const uint64_t end = BIO_number_written(copy);
-    ::fallocate(data, FALLOC_FL_PUNCH_HOLE | FALLOC_FL_KEEP_SIZE,
-                static_cast<off_t>(end - *written), static_cast<off_t>(*written));
+constexpr uint64_t kReleaseBytes = 1024 * 1024;
+
+// The copy of the data that a pass writes, and how far it got.
+struct DataCopy {
+  int fd;
+  int dataFd;  // the data file's descriptor when it may release what is copied; else -1
+  uint64_t copied = 0;
+  bool failed = false;
+};
+
+bool writeAt(int fd, const char* bytes, size_t length, uint64_t at) {
+  while (length > 0) {
+    const ssize_t n = ::pwrite(fd, bytes, length, static_cast<off_t>(at));
+    if (n <= 0) return false;
+    bytes += n;
+    length -= static_cast<size_t>(n);
+    at += static_cast<uint64_t>(n);
+  }
+  return true;
+}
+
+// Called after every read from the data file, with the block just read into the buffer
+// that the digest reads next: the copy is written from the very bytes the digest will
+// see. The file's copied bytes are then released (a hole punched, its size kept, a whole
+// MiB at a time): nothing reads them again, the data file and the copy never take the
+// memory of two installers, and the copy goes into pages that were just in use rather than
+// into memory the system must first make ready. Where the data descriptor is not writable
+// or the file system punches no holes, the data simply stays.
+long copyReadData(BIO* source, int operation, const char* block, size_t, int, long, int result,
+                  size_t* read) {
+  auto* copy = reinterpret_cast<DataCopy*>(BIO_get_callback_arg(source));
+  if (operation != (BIO_CB_READ | BIO_CB_RETURN) || result <= 0 || copy->failed) return result;
+  copy->failed = !writeAt(copy->fd, block, *read, copy->copied);
+  const uint64_t from = copy->copied / kReleaseBytes * kReleaseBytes;
+  copy->copied += *read;
+  const uint64_t to = copy->copied / kReleaseBytes * kReleaseBytes;
+  if (copy->dataFd >= 0 && to > from) {
+    ::fallocate(copy->dataFd, FALLOC_FL_PUNCH_HOLE | FALLOC_FL_KEEP_SIZE, static_cast<off_t>(from),
+                static_cast<off_t>(to - from));
   }
   return result;
-}
-
-// A writer of fd from its start, emptied first, that leaves fd open for its owner, writes
-// in blocks of kDataReadBlockBytes (the library writes 4 KiB at a time) and releases what
-// it wrote from the data file dataFd (-1: none); null when fd cannot be emptied.
-BIO* copyWriter(int fd, int dataFd) {
-  if (fd < 0 || ::ftruncate(fd, 0) != 0 || ::lseek(fd, 0, SEEK_SET) != 0) return nullptr;
-  BioPtr file(BIO_new_fd(fd, BIO_NOCLOSE));
-  BioPtr buffer(BIO_new(BIO_f_buffer()));
-  if (!file || !buffer || BIO_set_write_buffer_size(buffer.get(), kDataReadBlockBytes) != 1)
-    return nullptr;
-  if (dataFd >= 0) {
-    BIO_set_callback_arg(file.get(), reinterpret_cast<char*>(static_cast<intptr_t>(dataFd)));
-    BIO_set_callback_ex(file.get(), releaseCopiedData);
-  }
-  BIO_push(buffer.get(), file.release());
-  return buffer.release();
-}
-
-// The library writes the copy from the very buffers it digests, but ignores a failed
-// write: the copy holds the digested bytes only when all of them reached the file.
-bool copyIsComplete(BIO* copy, BIO* data) {
-  return BIO_flush(copy) == 1 && BIO_number_written(BIO_next(copy)) == BIO_number_read(data);
 }
 
 }  // namespace
@@ -338,26 +341,33 @@ bool SignatureVerification::verifyDetachedSignature(PKCS7* p7) {
     return false;
   }
   // Streamed through the digest by the library; the file is never loaded whole.
-  BioPtr data(inLargeBlocks(dataDescriptor_ ? openDescriptor(*dataDescriptor_)
-                                            : BIO_new_file(dataPath_.c_str(), "rb")));
+  BIO* source =
+      dataDescriptor_ ? openDescriptor(*dataDescriptor_) : BIO_new_file(dataPath_.c_str(), "rb");
+  DataCopy copy{copyDescriptor_.value_or(-1), dataDescriptor_.value_or(-1)};
+  if (copyDescriptor_ && source != nullptr) {
+    if (::ftruncate(copy.fd, 0) != 0) {
+      BIO_free(source);
+      setErrorString("Unable to copy data " + dataPath_);
+      return false;
+    }
+    BIO_set_callback_arg(source, reinterpret_cast<char*>(&copy));
+    BIO_set_callback_ex(source, copyReadData);
+  }
+  BioPtr data(inLargeBlocks(source));
   if (!data) {
     setErrorString("Unable to read data " + dataPath_);
     return false;
   }
-  BioPtr copy(copyDescriptor_ ? copyWriter(*copyDescriptor_, dataDescriptor_.value_or(-1))
-                              : nullptr);
-  if (copyDescriptor_ && !copy) {
-    setErrorString("Unable to copy data " + dataPath_);
-    return false;
-  }
-  const bool verified = PKCS7_verify(p7, nullptr, store.get(), data.get(), copy.get(), 0) == 1;
+  const bool verified = PKCS7_verify(p7, nullptr, store.get(), data.get(), nullptr, 0) == 1;
   // The library's error queue would otherwise grow with every rejected signature.
   ERR_clear_error();
   if (!verified) {
     setErrorString("Error verifying code signature. " + gCallbackError.value_or(""));
     return false;
   }
-  if (copy && !copyIsComplete(copy.get(), data.get())) {
+  // The library digested what it read, to the end: the copy holds the digested bytes only
+  // when it took every one of them.
+  if (copyDescriptor_ && (copy.failed || copy.copied != BIO_number_read(data.get()))) {
     setErrorString("Unable to copy data " + dataPath_);
     return false;
   }

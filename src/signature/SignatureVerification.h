@@ -90,9 +90,9 @@ class SignatureVerification {
   /// whatever fd held: once the pass accepts the signature, fd holds exactly the bytes it
   /// covers, whatever happens to the data file afterwards. A copy that misses a byte fails
   /// the pass. fd stays the caller's and must stay open until the first pass ends. When the
-  /// data descriptor (setDataDescriptor) is open for writing, each block of the data file
-  /// that is in the copy is released (a hole punched, the size kept): the data file is
-  /// zeros after a pass that copies.
+  /// data descriptor (setDataDescriptor) is open for writing, the data file's blocks are
+  /// released (holes punched, a MiB at a time, the size kept) once they are in the copy:
+  /// the data file is zeros, but for its last partial MiB, after a pass that copies.
   void setDataCopy(int fd) { copyDescriptor_ = fd; }
   void setDataPath(std::string path) { dataPath_ = std::move(path); }
   void setSignaturePath(std::string path) { signaturePath_ = std::move(path); }
