@@ -7,10 +7,7 @@
 #include <unistd.h>
 
 #include <cctype>
-#include <fstream>
-#include <iterator>
 #include <optional>
-#include <sstream>
 
 namespace platform {
 namespace {
@@ -39,23 +36,29 @@ DirPtr listing(int fd) {
   return DirPtr(d);
 }
 
+// The start of a small file (a kernel or system record), empty when it cannot be read. The
+// program's roads otherwise never use the stream library, whose set-up costs memory.
+std::string smallFile(const char* path) {
+  Fd fd(FileDescriptor(::open(path, O_RDONLY | O_CLOEXEC)));
+  char buffer[1024];
+  const ssize_t n = fd ? ::read(fd.get().fd, buffer, sizeof buffer) : -1;
+  return n > 0 ? std::string(buffer, static_cast<std::size_t>(n)) : std::string();
+}
+
 std::string firstLineOf(const char* path) {
-  std::ifstream in(path);
-  std::string line;
-  std::getline(in, line);
-  return line;
+  const std::string text = smallFile(path);
+  return text.substr(0, text.find('\n'));
 }
 
 // The process's start, in clock ticks since boot: with the process id it names one
-// process of one boot, even after the id is given to another.
+// process of one boot, even after the id is given to another. Field 22 of the process's
+// record, the 20th after the name in parentheses.
 std::string ownStartTime() {
-  std::ifstream in("/proc/self/stat");
-  const std::string stat((std::istreambuf_iterator<char>(in)), {});
-  std::istringstream fields(stat.substr(stat.rfind(')') + 1));
-  std::string field;
-  for (int i = 3; i <= 22 && fields >> field; ++i) {
-  }
-  return field;
+  const std::string stat = smallFile("/proc/self/stat");
+  std::size_t at = stat.rfind(')');
+  for (int field = 0; field < 20 && at != std::string::npos; ++field) at = stat.find(' ', at + 1);
+  if (at == std::string::npos) return {};
+  return stat.substr(at + 1, stat.find(' ', at + 1) - at - 1);
 }
 
 struct Owner {
@@ -67,16 +70,19 @@ Owner thisBoot() {
   return {firstLineOf("/etc/machine-id"), firstLineOf("/proc/sys/kernel/random/boot_id")};
 }
 
+// The value of the line "<key> <value>" of text; empty when there is none.
+std::string valueIn(const std::string& text, const std::string& key) {
+  const std::string start = "\n" + key + " ";
+  const std::size_t at = text.find(start);
+  if (at == std::string::npos) return {};
+  const std::size_t from = at + start.size();
+  return text.substr(from, text.find('\n', from) - from);
+}
+
 // The marker's owner, when its text is a marker's; nullopt otherwise.
 std::optional<Owner> ownerIn(const std::string& text) {
-  std::istringstream in(text);
-  std::string line;
-  if (!std::getline(in, line) || line != kTitle) return std::nullopt;
-  Owner owner;
-  while (std::getline(in, line)) {
-    if (line.rfind("machine ", 0) == 0) owner.machine = line.substr(8);
-    if (line.rfind("boot ", 0) == 0) owner.boot = line.substr(5);
-  }
+  if (text.rfind(std::string(kTitle) + "\n", 0) != 0) return std::nullopt;
+  Owner owner{valueIn(text, "machine"), valueIn(text, "boot")};
   if (owner.boot.empty()) return std::nullopt;
   return owner;
 }
