@@ -26,6 +26,7 @@ constexpr char kName[] = "Bootstrapper";
 constexpr char kInstallPrefix[] = "Install ";
 constexpr char kCarriedTreeFolder[] = "Runtime";
 constexpr unsigned long kUrlBufferSize = 512;
+constexpr char kInstallerCopyName[] = "naib-runtime-installer";
 
 std::string message(int index) {
   return messages::LocalizedStrings::getEmbeddedMessage(index).value_or("");
@@ -94,6 +95,9 @@ void Bootstrapper::applicationDidFinishLaunching() {
 
   // A bundle without a version still gets its start line; "unknown" says so plainly.
   install::logApplicationBegin(kName, bundleVersion_.value_or("unknown").c_str(), "Mac", "x86");
+  // A killed run (or a power loss) left its private directory, with an installer of up to
+  // a gigabyte in it, for good; whichever road this run takes, it goes now.
+  platform::removeAbandonedTemporaryDirectories();
 
   if (!appPath_) {
     install::logCouldNotLocateAppDir(lookedForAppPath_.c_str());
@@ -232,13 +236,15 @@ void Bootstrapper::handleDownloaderDone(bool success, const std::vector<std::str
   // Copies: the list is the Downloader's own, and the revocation-list run empties it.
   installerLaunchPath_ = (*files)[0];
   const std::string signaturePath = (*files)[1];
-  // Held open before a byte is verified: the verifier reads these bytes, and what runs
-  // later must still be this file in this state.
   installerFile_.emplace(*installerLaunchPath_);
-  verifiedIdentity_ = installerFile_->identity();
+  // Other processes of the user can write the file, or rename another over its path, at
+  // any time. So the verification copies the bytes it digests, in the same read, into a
+  // file only this process can reach; that copy is what runs.
+  installerCopy_.emplace(kInstallerCopyName);
   verifier_ = std::make_unique<signature::SignatureVerification>(center_, queue_);
   verifier_->setDownloader(downloader_);
   verifier_->setDataDescriptor(installerFile_->descriptor());
+  if (installerCopy_->descriptor() >= 0) verifier_->setDataCopy(installerCopy_->descriptor());
   verifier_->verifyDataAtPath(*installerLaunchPath_, signaturePath);
 }
 
@@ -254,25 +260,18 @@ void Bootstrapper::handleSignatureDone(bool valid, const void* signatureVerifier
   if (cancelled) cleanupAndExit(false, naib::NAIB_DOWNLOAD_FAILED, std::nullopt);
   if (!valid)
     cleanupAndExit(true, naib::NAIB_SIGNATURE_INVALID, message(messages::kMsgValidationFailed));
-  // The revocation lists took as long as their server chose; whoever changed the file
-  // meanwhile did not change what was verified.
-  if (!verifiedIdentity_ || installerFile_->identity() != verifiedIdentity_) refuseInstaller();
+  // Whatever was done to the file since the verification read it, the copy holds what the
+  // signature covers; sealed first thing, nobody can change it any more.
+  const bool sealed = installerCopy_ && installerCopy_->seal();
   if (!markAsExecutable(*installerFile_))
     cleanupAndExit(true, naib::NAIB_DOWNLOAD_FAILED, message(messages::kMsgValidationFailed));
-  // From the program's own last change on, the path must name this very file, unchanged.
-  const auto launchIdentity = installerFile_->identity();
-  if (!launchIdentity || !installerFile_->pathStillNames(*launchIdentity)) refuseInstaller();
-  const auto status = installWithInstaller(*installerLaunchPath_, downloader_->runtimeArgs());
-  // An installer that cannot even start (a temporary folder mounted noexec, say) must not
+  const auto status = installWithInstaller(*installerLaunchPath_, downloader_->runtimeArgs(),
+                                           sealed ? installerCopy_->descriptor() : -1);
+  // An installer that cannot even start (no executable copy could be made, say) must not
   // end silently: the person is told the install failed.
   if (!status)
     cleanupAndExit(true, naib::NAIB_DOWNLOAD_FAILED, message(messages::kMsgInstallFailed));
   cleanupAndExit(false, *status, std::nullopt);
-}
-
-void Bootstrapper::refuseInstaller() {
-  install::logSigInvalid("Detached");
-  cleanupAndExit(true, naib::NAIB_SIGNATURE_INVALID, message(messages::kMsgValidationFailed));
 }
 
 bool Bootstrapper::markAsExecutable(platform::HeldFile& file) {
@@ -280,11 +279,14 @@ bool Bootstrapper::markAsExecutable(platform::HeldFile& file) {
 }
 
 std::optional<int> Bootstrapper::installWithInstaller(const std::string& installerPath,
-                                                      const std::vector<std::string>& args) {
+                                                      const std::vector<std::string>& args,
+                                                      int programDescriptor) {
   std::vector<std::string> list = args.empty() ? std::vector<std::string>{"-x1"} : args;
   list.push_back(*appPath_);
   install::logSubprocessBegin(commandTextFor("Orvel Runtime Installer", list).c_str());
-  const auto status = platform::runTask(installerPath, list);
+  const auto status = programDescriptor >= 0
+                          ? platform::runTask(installerPath, list, programDescriptor)
+                          : std::nullopt;
   const int reported = status.value_or(naib::NAIB_DOWNLOAD_FAILED);
   if (reported != 0)
     install::logSubprocessFailure("Runtime Installer", reported);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/files/HeldFile.h"
+#include "platform/files/SealedCopy.h"
 #include "platform/runloop/NotificationCenter.h"
 #include "platform/runloop/Observable.h"
 #include "ui/Presenter.h"
@@ -55,10 +56,13 @@ class Bootstrapper {
   /// Runs the installed runtime's Application Installer with args and the package path;
   /// returns its status (or the launch function's own failure code).
   int installWithRuntime(const std::string& location, const std::vector<std::string>* args);
-  /// Runs the downloaded runtime installer with args ("-x1" when none) and the package path.
-  /// Returns its status; nullopt when it could not be started at all.
+  /// Runs the downloaded runtime installer from programDescriptor, its sealed copy, with
+  /// args ("-x1" when none) and the package path; installerPath is its argument 0. Returns
+  /// its status; nullopt when it could not be started at all (also when programDescriptor
+  /// is -1: a file that others can still change is never started).
   std::optional<int> installWithInstaller(const std::string& installerPath,
-                                          const std::vector<std::string>& args);
+                                          const std::vector<std::string>& args,
+                                          int programDescriptor);
 
   void notifyDownloaderDone(const platform::Notification& notification);
   /// cancelled: the person pressed Cancel; the run ends with 11 and shows nothing.
@@ -105,8 +109,6 @@ class Bootstrapper {
   void waitForInstallLock(bool silent);
   /// The runtime's install is over or will not happen: other runs may go on.
   void releaseInstallLock();
-  /// The installer is not the file that was verified: logged, the validation alert, 13.
-  [[noreturn]] void refuseInstaller();
 
   std::vector<std::string> arguments_;
   std::string exePath_;
@@ -116,9 +118,10 @@ class Bootstrapper {
   std::string appName_;
   std::optional<std::string> installerLaunchPath_;
   // The downloaded installer, held open from before its bytes are verified until it runs,
-  // and its identity at the moment it was opened.
+  // and the copy of its bytes that the verification writes while it digests them: what
+  // runs is that copy, sealed.
   std::optional<platform::HeldFile> installerFile_;
-  std::optional<platform::FileIdentity> verifiedIdentity_;
+  std::optional<platform::SealedCopy> installerCopy_;
   platform::Observable<std::string> localizedWindowTitle_;
   std::optional<std::string> bundleVersion_;
   std::shared_ptr<download::Downloader> downloader_;

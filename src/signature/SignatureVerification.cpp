@@ -4,9 +4,11 @@
 #include <openssl/pem.h>
 #include <openssl/x509v3.h>
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdint>
 
 #include "download/Downloader.h"
 #include "libinstall/InstallLogMsgs.h"
@@ -115,6 +117,49 @@ BIO* inLargeBlocks(BIO* source) {
   if (!buffer || BIO_set_read_buffer_size(buffer.get(), kDataReadBlockBytes) != 1) return nullptr;
   BIO_push(buffer.get(), owned.release());
   return buffer.release();
+}
+
+constexpr uint64_t kReleaseBytes = 1024 * 1024;
+
+// The copy of the data that a pass writes, and how far it got.
+struct DataCopy {
+  int fd;
+  int dataFd;  // the data file's descriptor when it may release what is copied; else -1
+  uint64_t copied = 0;
+  bool failed = false;
+};
+
+bool writeAt(int fd, const char* bytes, size_t length, uint64_t at) {
+  while (length > 0) {
+    const ssize_t n = ::pwrite(fd, bytes, length, static_cast<off_t>(at));
+    if (n <= 0) return false;
+    bytes += n;
+    length -= static_cast<size_t>(n);
+    at += static_cast<uint64_t>(n);
+  }
+  return true;
+}
+
+// Called after every read from the data file, with the block just read into the buffer
+// that the digest reads next: the copy is written from the very bytes the digest will
+// see. The file's copied bytes are then released (a hole punched, its size kept, a whole
+// MiB at a time): nothing reads them again, the data file and the copy never take the
+// memory of two installers, and the copy goes into pages that were just in use rather than
+// into memory the system must first make ready. Where the data descriptor is not writable
+// or the file system punches no holes, the data simply stays.
+long copyReadData(BIO* source, int operation, const char* block, size_t, int, long, int result,
+                  size_t* read) {
+  auto* copy = reinterpret_cast<DataCopy*>(BIO_get_callback_arg(source));
+  if (operation != (BIO_CB_READ | BIO_CB_RETURN) || result <= 0 || copy->failed) return result;
+  copy->failed = !writeAt(copy->fd, block, *read, copy->copied);
+  const uint64_t from = copy->copied / kReleaseBytes * kReleaseBytes;
+  copy->copied += *read;
+  const uint64_t to = copy->copied / kReleaseBytes * kReleaseBytes;
+  if (copy->dataFd >= 0 && to > from) {
+    ::fallocate(copy->dataFd, FALLOC_FL_PUNCH_HOLE | FALLOC_FL_KEEP_SIZE, static_cast<off_t>(from),
+                static_cast<off_t>(to - from));
+  }
+  return result;
 }
 
 }  // namespace
@@ -296,18 +341,38 @@ bool SignatureVerification::verifyDetachedSignature(PKCS7* p7) {
     return false;
   }
   // Streamed through the digest by the library; the file is never loaded whole.
-  BioPtr data(inLargeBlocks(dataDescriptor_ ? openDescriptor(*dataDescriptor_)
-                                            : BIO_new_file(dataPath_.c_str(), "rb")));
+  BIO* source =
+      dataDescriptor_ ? openDescriptor(*dataDescriptor_) : BIO_new_file(dataPath_.c_str(), "rb");
+  DataCopy copy{copyDescriptor_.value_or(-1), dataDescriptor_.value_or(-1)};
+  if (copyDescriptor_ && source != nullptr) {
+    if (::ftruncate(copy.fd, 0) != 0) {
+      BIO_free(source);
+      setErrorString("Unable to copy data " + dataPath_);
+      return false;
+    }
+    BIO_set_callback_arg(source, reinterpret_cast<char*>(&copy));
+    BIO_set_callback_ex(source, copyReadData);
+  }
+  BioPtr data(inLargeBlocks(source));
   if (!data) {
     setErrorString("Unable to read data " + dataPath_);
     return false;
   }
-  const bool valid = PKCS7_verify(p7, nullptr, store.get(), data.get(), nullptr, 0) == 1;
+  const bool verified = PKCS7_verify(p7, nullptr, store.get(), data.get(), nullptr, 0) == 1;
   // The library's error queue would otherwise grow with every rejected signature.
   ERR_clear_error();
-  setErrorString(valid ? std::string()
-                       : "Error verifying code signature. " + gCallbackError.value_or(""));
-  return valid;
+  if (!verified) {
+    setErrorString("Error verifying code signature. " + gCallbackError.value_or(""));
+    return false;
+  }
+  // The library digested what it read, to the end: the copy holds the digested bytes only
+  // when it took every one of them.
+  if (copyDescriptor_ && (copy.failed || copy.copied != BIO_number_read(data.get()))) {
+    setErrorString("Unable to copy data " + dataPath_);
+    return false;
+  }
+  setErrorString(std::string());
+  return true;
 }
 
 // ---- Driver ---------------------------------------------------------------------------

@@ -7,15 +7,21 @@
 #include <vector>
 
 #include "platform/files/FileSystem.h"
+#include "platform/files/TempDirOwner.h"
 
 namespace platform {
 namespace {
 
-// The directory of this process, made on first use. One per process, as the temporary
-// directory of a user session is one place for every caller.
-std::string& madeDirectory() {
-  static std::string path;
-  return path;
+// The directory of this process, made on first use, and the lock of its owner marker. One
+// per process, as the temporary directory of a user session is one place for every caller.
+struct Made {
+  std::string path;
+  OwnerLock marker;
+};
+
+Made& made() {
+  static Made m;
+  return m;
 }
 
 std::string makeDirectoryUnder(const std::string& parent) {
@@ -27,16 +33,21 @@ std::string makeDirectoryUnder(const std::string& parent) {
   return std::string(buffer.data());
 }
 
-// The first parent that takes a private directory: $TMPDIR, /tmp, then the home
-// directory. A parent that is missing, read-only or not a directory is passed over.
-std::string makeDirectory() {
+// Where private directories are made, in this order: $TMPDIR, /tmp, the home directory.
+std::vector<std::string> parentDirectories() {
   const char* base = ::getenv("TMPDIR");
   std::vector<std::string> parents;
   if (base != nullptr && *base == '/') parents.emplace_back(base);
   parents.emplace_back("/tmp");
   const std::string home = homeDirectory();
   if (!home.empty() && home.front() == '/') parents.push_back(home);
-  for (const std::string& parent : parents) {
+  return parents;
+}
+
+// The first parent that takes a private directory. A parent that is missing, read-only or
+// not a directory is passed over.
+std::string makeDirectory() {
+  for (const std::string& parent : parentDirectories()) {
     std::string made = makeDirectoryUnder(parent);
     if (!made.empty()) return made;
   }
@@ -46,16 +57,25 @@ std::string makeDirectory() {
 }  // namespace
 
 std::string temporaryDirectory() {
-  std::string& path = madeDirectory();
-  if (path.empty()) path = makeDirectory();
-  return path;
+  Made& m = made();
+  if (m.path.empty()) {
+    m.path = makeDirectory();
+    if (!m.path.empty()) m.marker = markDirectoryAsOurs(m.path);
+  }
+  return m.path;
 }
 
 void removeTemporaryDirectory() {
-  std::string& path = madeDirectory();
-  if (path.empty()) return;
-  removeItem(path);
-  path.clear();
+  Made& m = made();
+  if (m.path.empty()) return;
+  removeItem(m.path);
+  m.path.clear();
+  m.marker.reset();
+}
+
+void removeAbandonedTemporaryDirectories() {
+  for (const std::string& parent : parentDirectories())
+    removeAbandonedDirectories(parent, made().path);
 }
 
 }  // namespace platform

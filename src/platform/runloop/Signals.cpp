@@ -23,6 +23,10 @@ constexpr int kTerminationSignals[] = {SIGINT, SIGTERM, SIGHUP};
 // The write end of the self-pipe: the only state the raw handler touches.
 volatile sig_atomic_t gPipeWrite = -1;
 
+// The signals the program was started with ignored: a launcher's decision (nohup, a
+// script's background job) that holds for the installers it starts too.
+bool gIgnoredAtStart[NSIG] = {};
+
 // Runs on whichever thread the kernel picked, so only async-signal-safe calls. Each
 // signal is one two-byte record, written atomically: its number, and whether the kernel
 // sent it itself (a terminal's Ctrl-C or hang-up goes to the whole foreground group).
@@ -175,6 +179,11 @@ FdPtr openProcessDescriptor(pid_t pid) {
 }  // namespace
 
 void resetInheritedSignalState() {
+  for (int signo = 1; signo < NSIG; ++signo) {
+    struct sigaction current {};
+    gIgnoredAtStart[signo] = ::sigaction(signo, nullptr, &current) == 0 &&
+                             !(current.sa_flags & SA_SIGINFO) && current.sa_handler == SIG_IGN;
+  }
   struct sigaction action {};
   sigemptyset(&action.sa_mask);
   action.sa_handler = SIG_DFL;
@@ -185,6 +194,21 @@ void resetInheritedSignalState() {
   sigemptyset(&unblock);
   for (int signo : {SIGCHLD, SIGPIPE, SIGINT, SIGTERM, SIGHUP}) sigaddset(&unblock, signo);
   ::sigprocmask(SIG_UNBLOCK, &unblock, nullptr);
+}
+
+void restoreStartSignalState() {
+  struct sigaction action {};
+  sigemptyset(&action.sa_mask);
+  for (int signo = 1; signo < NSIG; ++signo) {
+    // An ignored SIGCHLD would lose the installer its own children's status, an ignored
+    // SIGPIPE would turn its broken pipes into write errors: both are ours, not the launcher's.
+    const bool ignore = gIgnoredAtStart[signo] && signo != SIGCHLD && signo != SIGPIPE;
+    action.sa_handler = ignore ? SIG_IGN : SIG_DFL;
+    ::sigaction(signo, &action, nullptr);  // SIGKILL, SIGSTOP and the C library's own refuse
+  }
+  sigset_t none;
+  sigemptyset(&none);
+  ::sigprocmask(SIG_SETMASK, &none, nullptr);
 }
 
 TerminationWatch::TerminationWatch(std::function<void(int)> onSignal) {
@@ -229,6 +253,13 @@ InputWait waitForInput(int fd) {
 
 std::optional<int> waitForChild(pid_t pid) {
   const FdPtr process = openProcessDescriptor(pid);
+  // Who else a signal was sent to cannot be read from it: a kill of the program alone and
+  // one of its whole process group carry the same sender and code. Only a child in our own
+  // process group shares a group signal; the kernel's signals (a terminal's Ctrl-C or
+  // hang-up) go to the whole foreground group, so such a child already has them. Any other
+  // signal is forwarded; runTask gives the child a group of its own where it can, so that a
+  // kill of our group reaches it once, through us.
+  const bool sharesGroup = ::getpgid(pid) == ::getpgrp();
   for (;;) {
     int status = 0;
     const pid_t ended = ::waitpid(pid, &status, WNOHANG);
@@ -240,7 +271,7 @@ std::optional<int> waitForChild(pid_t pid) {
     const int n = ::poll(fds, 2, process ? -1 : 50);
     if (n <= 0 || !(fds[0].revents & POLLIN)) continue;
     for (const Record& record : readRecords()) {
-      if (!record.fromKernel) ::kill(pid, record.signo);
+      if (!(record.fromKernel && sharesGroup)) ::kill(pid, record.signo);
       if (r.pending == 0) r.pending = record.signo;
     }
   }

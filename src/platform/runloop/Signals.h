@@ -15,9 +15,16 @@ namespace platform {
 /// Puts right what a parent may have left that the program cannot work with: SIGCHLD back
 /// to its default action (when ignored, the kernel reaps children before their status can
 /// be read), SIGPIPE ignored (a closed standard error or peer is a write error, not the
-/// end of the process), and those two and the termination signals unblocked. Call first
-/// thing, before any thread starts.
+/// end of the process), and those two and the termination signals unblocked. Records first
+/// which signals the program was started with ignored, for restoreStartSignalState(). Call
+/// first thing, before any thread starts.
 void resetInheritedSignalState();
+
+/// Only in a child between fork and exec (async-signal-safe): every signal gets back the
+/// disposition the program was started with (ignored, or else default), except SIGCHLD and
+/// SIGPIPE, which get their default; then no signal is blocked. Without an earlier
+/// resetInheritedSignalState() every signal gets its default.
+void restoreStartSignalState();
 
 /// While it lives, SIGINT, SIGTERM and SIGHUP no longer end the process by themselves:
 /// onSignal(signal number) is called for each from the run loop, or from waitForInput(),
@@ -61,9 +68,10 @@ InputWait waitForInput(int fd);
 
 /// Waits for the child pid to end and reaps it; returns its waitpid() status, nullopt
 /// when it cannot be waited for. A termination signal that arrives meanwhile is forwarded
-/// to the child, unless the terminal sent it to the whole foreground process group (Ctrl-C,
-/// hang-up), which holds the child too; the first one is kept for
-/// deliverPendingTermination(), so the caller can record the child's end first.
+/// to the child, unless the kernel sent it (a terminal's Ctrl-C or hang-up goes to the
+/// whole foreground process group) and the child is in the program's process group, so it
+/// got that signal itself; the first one is kept for deliverPendingTermination(), so the
+/// caller can record the child's end first.
 std::optional<int> waitForChild(pid_t pid);
 
 /// Calls the live TerminationWatch's function for a termination signal that arrived and

@@ -1,13 +1,16 @@
 #include "platform/runloop/Task.h"
 
+#include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <memory>
 
 #include "platform/runloop/Signals.h"
+#include "platform/url/DestinationFile.h"
 
 extern char** environ;
 
@@ -15,29 +18,56 @@ namespace platform {
 
 namespace {
 
-struct SpawnAttrDeleter {
-  void operator()(posix_spawnattr_t* attr) const {
-    posix_spawnattr_destroy(attr);
-    delete attr;
-  }
-};
-using SpawnAttrPtr = std::unique_ptr<posix_spawnattr_t, SpawnAttrDeleter>;
+using FdPtr = std::unique_ptr<FileDescriptor, FileDescriptorCloser>;
 
-// The child starts as a program started from a shell would: no blocked signals and default
-// handling for every signal, whatever the bootstrapper's run loop or transfers changed.
-SpawnAttrPtr defaultSignalAttributes() {
-  auto storage = std::make_unique<posix_spawnattr_t>();
-  if (posix_spawnattr_init(storage.get()) != 0) return nullptr;
-  SpawnAttrPtr attr(storage.release());
-  sigset_t none, all;
-  sigemptyset(&none);
-  sigfillset(&all);
-  if (posix_spawnattr_setsigmask(attr.get(), &none) != 0 ||
-      posix_spawnattr_setsigdefault(attr.get(), &all) != 0 ||
-      posix_spawnattr_setflags(attr.get(), POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF) != 0) {
-    return nullptr;
+// What the child does between fork and exec, prepared before the fork: the child may only
+// make async-signal-safe calls, so nothing in it allocates.
+struct Launch {
+  const char* path;
+  char* const* argv;
+  int programDescriptor;
+  bool ownGroup;
+  pid_t parent;
+  int errorPipe;  // the child writes its exec errno here; close-on-exec
+};
+
+bool hasControllingTerminal() {
+  const int fd = ::open("/dev/tty", O_RDONLY | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) return false;
+  ::close(fd);
+  return true;
+}
+
+[[noreturn]] void becomeTask(const Launch& launch) {
+  if (launch.ownGroup) {
+    ::setpgid(0, 0);
+    // Out of our group, a kill of the whole group that we cannot forward (SIGKILL) would
+    // miss the child; tying it to our life keeps it from outliving the job it belongs to.
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (::getppid() != launch.parent) ::_exit(127);  // we died before the tie was made
   }
-  return attr;
+  // The one descriptor this child, and no other, gets across exec.
+  if (launch.programDescriptor >= 0) ::fcntl(launch.programDescriptor, F_SETFD, 0);
+  restoreStartSignalState();
+  if (launch.programDescriptor >= 0) {
+    ::fexecve(launch.programDescriptor, launch.argv, environ);
+  } else {
+    ::execve(launch.path, launch.argv, environ);
+  }
+  const int error = errno;
+  const ssize_t ignored = ::write(launch.errorPipe, &error, sizeof error);
+  (void)ignored;  // the parent then sees the pipe close without an errno: it waits instead
+  ::_exit(127);
+}
+
+// Whether the child reached exec: the pipe closes at exec, or brings the exec's errno.
+bool childStarted(int errorPipe) {
+  int error = 0;
+  for (;;) {
+    const ssize_t n = ::read(errorPipe, &error, sizeof error);
+    if (n < 0 && errno == EINTR) continue;
+    return n != static_cast<ssize_t>(sizeof error);
+  }
 }
 
 std::optional<int> waitForExit(pid_t pid) {
@@ -50,10 +80,9 @@ std::optional<int> waitForExit(pid_t pid) {
 
 }  // namespace
 
-std::optional<int> runTask(const std::string& path, const std::vector<std::string>& args) {
-  if (path.empty()) return std::nullopt;
-  SpawnAttrPtr attr = defaultSignalAttributes();
-  if (!attr) return std::nullopt;
+std::optional<int> runTask(const std::string& path, const std::vector<std::string>& args,
+                           int programDescriptor) {
+  if (path.empty() && programDescriptor < 0) return std::nullopt;
   std::vector<std::string> argvStrings;
   argvStrings.reserve(args.size() + 1);
   argvStrings.push_back(path);
@@ -61,10 +90,30 @@ std::optional<int> runTask(const std::string& path, const std::vector<std::strin
   std::vector<char*> argv;
   for (auto& arg : argvStrings) argv.push_back(arg.data());
   argv.push_back(nullptr);
-  pid_t pid = 0;
-  // posix_spawn (not the PATH-searching variant) reports a failed exec here, so a file that
-  // is missing, not executable or not a program is "could not be started".
-  if (posix_spawn(&pid, path.c_str(), nullptr, attr.get(), argv.data(), environ) != 0) {
+
+  int pipeFds[2];
+  if (::pipe2(pipeFds, O_CLOEXEC) != 0) return std::nullopt;
+  FdPtr readEnd{FileDescriptor(pipeFds[0])};
+  FdPtr writeEnd{FileDescriptor(pipeFds[1])};
+  const Launch launch{path.c_str(), argv.data(), programDescriptor, !hasControllingTerminal(),
+                      ::getpid(),   pipeFds[1]};
+
+  // Blocked across the fork: until the child has its own dispositions, a signal would run
+  // our handler in it and be taken for one of ours.
+  sigset_t all, previous;
+  sigfillset(&all);
+  ::pthread_sigmask(SIG_SETMASK, &all, &previous);
+  const pid_t pid = ::fork();
+  if (pid == 0) becomeTask(launch);
+  // Both sides set the group, so that it is settled before the wait looks at it.
+  if (pid > 0 && launch.ownGroup) ::setpgid(pid, pid);
+  ::pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+  if (pid < 0) return std::nullopt;
+  writeEnd.reset();
+  if (!childStarted(readEnd.get().fd)) {
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
     return std::nullopt;
   }
   return waitForExit(pid);

@@ -1,7 +1,9 @@
 #include "platform/runloop/Task.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <unistd.h>
 
 #include <fstream>
 #include <sstream>
@@ -34,6 +36,25 @@ TEST(Task, PassesArgumentsUnchangedAndPathAsArgumentZero) {
       0755);
   EXPECT_EQ(runTask(script, {out, "-silent", "two words", "", "*", "$HOME"}), 0);
   EXPECT_EQ(readFile(out), script + "\n5\n-silent\ntwo words\n\n*\n$HOME\n");
+}
+
+TEST(Task, ADescriptorRunsInsteadOfThePathAndStaysOpenInThatChildOnly) {
+  ScratchDir dir;
+  const std::string out = dir / "seen";
+  const std::string script =
+      dir.write("by-fd", "#!/bin/sh\nprintf '%s|%s' \"$0\" \"$1\" > \"$2\"\n", 0755);
+  const int fd = ::open(script.c_str(), O_RDONLY | O_CLOEXEC);
+  ASSERT_GE(fd, 0);
+  EXPECT_EQ(runTask("/no/such/installer", {"-x1", out}, fd), 0);
+  EXPECT_EQ(readFile(out), "/dev/fd/" + std::to_string(fd) + "|-x1");
+  EXPECT_EQ(::fcntl(fd, F_GETFD), FD_CLOEXEC);
+  const std::string held = "/proc/self/fd/" + std::to_string(fd);
+  EXPECT_EQ(runTask("/bin/sh", {"-c", "test -e " + held}), 1) << "another child got it";
+  ::close(fd);
+  // Not executable: the descriptor's file decides, as the path's would.
+  const int plain = ::open(dir.write("plain", "#!/bin/sh\nexit 0\n", 0644).c_str(), O_RDONLY);
+  EXPECT_EQ(runTask("/bin/true", {}, plain), std::nullopt);
+  ::close(plain);
 }
 
 TEST(Task, InheritsEnvironmentAndWorkingDirectory) {
