@@ -219,12 +219,8 @@ void Bootstrapper::showDialog(const std::string& text) {
 }
 
 void Bootstrapper::notifyDownloaderDone(const platform::Notification& n) {
-  const bool* success = userInfoValue<bool>(n, download::kDownloaderKeySuccess);
-  const download::PathList* files =
-      userInfoValue<download::PathList>(n, download::kDownloaderKeyFiles);
-  const bool* cancelled = userInfoValue<bool>(n, download::kDownloaderKeyCancelled);
-  handleDownloaderDone(success && *success, files && *files ? files->get() : nullptr,
-                       cancelled && *cancelled);
+  const download::DownloadDone done = download::downloadDoneOf(n);
+  handleDownloaderDone(done.success, done.files.get(), done.cancelled);
 }
 
 void Bootstrapper::handleDownloaderDone(bool success, const std::vector<std::string>* files,
