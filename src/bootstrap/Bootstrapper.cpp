@@ -39,6 +39,22 @@ const T* userInfoValue(const platform::Notification& n, const char* key) {
   return it == n.userInfo.end() ? nullptr : std::any_cast<T>(&it->second);
 }
 
+struct DownloadUrls {
+  std::string installer;
+  std::string signature;
+};
+
+// The runtime installer's and its signature's URLs for this machine; nullopt when they
+// cannot be composed.
+std::optional<DownloadUrls> downloadUrls() {
+  char installerUrl[kUrlBufferSize];
+  char signatureUrl[kUrlBufferSize];
+  if (!install::getBootstrapperDownloadUrls(installerUrl, kUrlBufferSize, signatureUrl,
+                                            kUrlBufferSize))
+    return std::nullopt;
+  return DownloadUrls{installerUrl, signatureUrl};
+}
+
 }  // namespace
 
 std::string packageNameFor(const std::string& executableName) {
@@ -85,71 +101,112 @@ Bootstrapper::~Bootstrapper() {
   center_.removeObserver(this);
 }
 
+// What the launch's steps found that its roads out need, beside the decision's facts.
+struct Bootstrapper::LaunchWork {
+  std::optional<std::string> runtimeLocation;
+  std::vector<std::optional<download::CarriedFile>> carried;
+  std::optional<DownloadUrls> urls;
+};
+
 void Bootstrapper::applicationDidFinishLaunching() {
   naib::ParamChecker checker(arguments_);
-  bool allowDownload = false;
   bool silent = false;
   naib::NAIBErrorCode code = naib::NAIB_BAD_PARAMS;
-  // A rejected command line (or -version) leaves no trace but the checker's own output.
-  if (!checker.CheckParams(allowDownload, silent, code)) std::exit(code);
+  LaunchFacts facts;
+  facts.commandLineAccepted = checker.CheckParams(facts.allowDownload, silent, code);
+  facts.commandLineCode = code;
 
+  LaunchWork work;
+  LaunchDecision decision = decideLaunch(facts);
+  while (const LaunchFact* fact = std::get_if<LaunchFact>(&decision.next)) {
+    findOut(*fact, facts, work, silent);
+    decision = decideLaunch(facts);
+  }
+  takeRoad(decision, work, checker, silent);
+}
+
+void Bootstrapper::findOut(LaunchFact fact, LaunchFacts& facts, LaunchWork& work, bool silent) {
+  switch (fact) {
+    case LaunchFact::kPackage:
+      facts.packagePresent = startRun();
+      return;
+    case LaunchFact::kRuntime:
+      waitForInstallLock(silent);
+      facts.runtime = detectRuntime(work.runtimeLocation);
+      return;
+    case LaunchFact::kCarriedRuntime:
+      work.carried = carriedRuntime();
+      facts.carriedRuntime = !work.carried.empty();
+      return;
+    case LaunchFact::kUpdatePolicy:
+      facts.updateAllowed = install::canUpdateRuntime();
+      return;
+    case LaunchFact::kDownloadUrls:
+      work.urls = downloadUrls();
+      facts.downloadUrlsComposed = work.urls.has_value();
+      return;
+  }
+}
+
+void Bootstrapper::takeRoad(const LaunchDecision& decision, LaunchWork& work,
+                            naib::ParamChecker& checker, bool silent) {
+  switch (std::get<LaunchRoad>(decision.next)) {
+    case LaunchRoad::kDownloadRuntime:
+    case LaunchRoad::kCopyCarriedRuntime:
+      startRuntimeDownload(work, silent, checker.ParamArray());
+      return;
+    case LaunchRoad::kCommandLineRejected:
+      exitProcess(*decision.exitCode);
+    case LaunchRoad::kApplicationInstaller:
+      endLaunch(installWithRuntime(*work.runtimeLocation, checker.ParamArray()));
+    case LaunchRoad::kPackageMissing:
+      install::logCouldNotLocateAppDir(lookedForAppPath_.c_str());
+      break;
+    case LaunchRoad::kNeedsAllowDownload:
+      install::logMissingAllowDownloadFlag();
+      checker.PrintNeedsAllowDownloadFlag();
+      break;
+    case LaunchRoad::kUpdateDisabled:
+      install::logImmediateUpdateDisabled();
+      showDialog(message(messages::kMsgUpdateDisallowed));
+      break;
+    case LaunchRoad::kNoDownloadUrls:
+      break;
+  }
+  endLaunch(*decision.exitCode);
+}
+
+bool Bootstrapper::startRun() {
   // A bundle without a version still gets its start line; "unknown" says so plainly.
   install::logApplicationBegin(kName, bundleVersion_.value_or("unknown").c_str(), "Mac", "x86");
   // A killed run (or a power loss) left its private directory, with an installer of up to
   // a gigabyte in it, for good; whichever road this run takes, it goes now.
   platform::removeAbandonedTemporaryDirectories();
+  return appPath_.has_value();
+}
 
-  if (!appPath_) {
-    install::logCouldNotLocateAppDir(lookedForAppPath_.c_str());
-    endLaunch(naib::NAIB_APP_DIR_NOT_FOUND);
-  }
-  waitForInstallLock(silent);
-
+RuntimeFound Bootstrapper::detectRuntime(std::optional<std::string>& location) {
   install::RuntimeVersionInfo version{};
-  bool runtimeMissing = true;
   if (install::getRuntimeVersion(version) != install::kInstallOk) {
     install::logRuntimeNotInstalled();
-  } else {
-    const auto location = install::getRuntimeLocation();
-    install::logRuntimeInstalled(version.major, version.minor, version.bugfix, version.build,
-                                 location.value_or("").c_str());
-    if (version.major > 1 && location)
-      endLaunch(installWithRuntime(*location, checker.ParamArray()));
-    runtimeMissing = false;
+    return {};
   }
+  location = install::getRuntimeLocation();
+  install::logRuntimeInstalled(version.major, version.minor, version.bugfix, version.build,
+                               location.value_or("").c_str());
+  return {true, version.major, location.has_value()};
+}
 
-  // A runtime the bundle carries is copied, not downloaded: it needs no -allowDownload.
-  auto carried = carriedRuntime();
-  if (!allowDownload && carried.empty()) {
-    install::logMissingAllowDownloadFlag();
-    checker.PrintNeedsAllowDownloadFlag();
-    endLaunch(naib::NAIB_NEEDS_ALLOW_DOWNLOAD);
-  }
-
-  // The update policy is asked only of a machine that has a runtime: a first install is
-  // never blocked by it.
-  if (runtimeMissing || install::canUpdateRuntime()) {
-    char installerUrl[kUrlBufferSize];
-    char signatureUrl[kUrlBufferSize];
-    // Without URLs nothing can be downloaded: that is a failed download, not a success.
-    if (!install::getBootstrapperDownloadUrls(installerUrl, kUrlBufferSize, signatureUrl,
-                                              kUrlBufferSize))
-      endLaunch(naib::NAIB_DOWNLOAD_FAILED);
-    downloader_->setUrlStrings({installerUrl, signatureUrl});
-    downloader_->setLimits({download::kRuntimeLimits, download::kSignatureLimits});
-    if (!carried.empty()) useCarriedRuntime(std::move(carried));
-    downloader_->setSilent(silent);
-    downloader_->setLocalizedCancel(message(messages::kMsgCancel));
-    downloader_->setLocalizedPleaseWait(message(messages::kMsgPleaseWait));
-    const auto* params = checker.ParamArray();
-    downloader_->setRuntimeArgs(params ? *params : std::vector<std::string>{});
-    downloader_->startDownload(download::kInstallerDownloadDone);
-    return;
-  }
-
-  install::logImmediateUpdateDisabled();
-  showDialog(message(messages::kMsgUpdateDisallowed));
-  endLaunch(naib::NAIB_UPDATE_DISABLED);
+void Bootstrapper::startRuntimeDownload(LaunchWork& work, bool silent,
+                                        const std::vector<std::string>* params) {
+  downloader_->setUrlStrings({work.urls->installer, work.urls->signature});
+  downloader_->setLimits({download::kRuntimeLimits, download::kSignatureLimits});
+  if (!work.carried.empty()) useCarriedRuntime(std::move(work.carried));
+  downloader_->setSilent(silent);
+  downloader_->setLocalizedCancel(message(messages::kMsgCancel));
+  downloader_->setLocalizedPleaseWait(message(messages::kMsgPleaseWait));
+  downloader_->setRuntimeArgs(params ? *params : std::vector<std::string>{});
+  downloader_->startDownload(download::kInstallerDownloadDone);
 }
 
 void Bootstrapper::endLaunch(int code) {
@@ -157,20 +214,17 @@ void Bootstrapper::endLaunch(int code) {
   // is logged.
   platform::deliverPendingTermination();
   install::logApplicationEnd(code == 0, kName, code);
-  std::exit(code);
+  exitProcess(code);
 }
 
 std::vector<std::optional<download::CarriedFile>> Bootstrapper::carriedRuntime() const {
   // A bundle without the folder costs today's road nothing but this one look.
   bool isDirectory = false;
   if (!platform::fileExists(carriedTree_, isDirectory) || !isDirectory) return {};
-  char installerUrl[kUrlBufferSize];
-  char signatureUrl[kUrlBufferSize];
-  if (!install::getBootstrapperDownloadUrls(installerUrl, kUrlBufferSize, signatureUrl,
-                                            kUrlBufferSize))
-    return {};
-  const auto installer = download::carriedFileIn(carriedTree_, installerUrl);
-  const auto signature = download::carriedFileIn(carriedTree_, signatureUrl);
+  const auto urls = downloadUrls();
+  if (!urls) return {};
+  const auto installer = download::carriedFileIn(carriedTree_, urls->installer);
+  const auto signature = download::carriedFileIn(carriedTree_, urls->signature);
   if (!installer || !signature) return {};
   return {download::CarriedFile{*installer}, download::CarriedFile{*signature}};
 }
@@ -219,12 +273,8 @@ void Bootstrapper::showDialog(const std::string& text) {
 }
 
 void Bootstrapper::notifyDownloaderDone(const platform::Notification& n) {
-  const bool* success = userInfoValue<bool>(n, download::kDownloaderKeySuccess);
-  const download::PathList* files =
-      userInfoValue<download::PathList>(n, download::kDownloaderKeyFiles);
-  const bool* cancelled = userInfoValue<bool>(n, download::kDownloaderKeyCancelled);
-  handleDownloaderDone(success && *success, files && *files ? files->get() : nullptr,
-                       cancelled && *cancelled);
+  const download::DownloadDone done = download::downloadDoneOf(n);
+  handleDownloaderDone(done.success, done.files.get(), done.cancelled);
 }
 
 void Bootstrapper::handleDownloaderDone(bool success, const std::vector<std::string>* files,
@@ -298,34 +348,27 @@ std::optional<int> Bootstrapper::installWithInstaller(const std::string& install
 void Bootstrapper::cleanupAndExit(bool showError, int code, std::optional<std::string> text) {
   // A signal that came before the end decides it; one during the end does not interrupt it.
   platform::deliverPendingTermination();
-  if (code == 0) {
-    install::logApplicationEnd(true, kName, 0);
-  } else {
-    if (showError) {
-      // "Not found" on the server means no runtime is published for this system; that is
-      // only what a failed runtime download can mean. Once the installer has arrived, a
-      // not-found error can only come from a revocation list and says nothing about the
-      // system, so the failure's own message stands.
-      const auto& lastError = downloader_->lastError();
-      const bool runtimeNotPublished = !installerLaunchPath_ && lastError &&
-                                       lastError->domain == platform::kNSURLErrorDomain &&
-                                       lastError->code == platform::kUrlErrorFileDoesNotExist;
-      if (runtimeNotPublished)
-        showDialog(message(messages::kMsgSystemUnsupported));
-      else
-        okAlert(text ? *text : message(messages::kMsgInstallFailed));
-    }
-    install::logApplicationEnd(false, kName, code);
-  }
-  downloader_->cleanupTempFiles();
-  std::exit(code);
+  const EndMessage end =
+      endMessageFor(code, downloader_->lastError(), installerLaunchPath_.has_value(), showError,
+                    text.has_value());
+  const std::string shown =
+      end.catalogueMessage ? message(*end.catalogueMessage) : text.value_or("");
+  if (end.window == EndMessage::Window::kDialog) showDialog(shown);
+  if (end.window == EndMessage::Window::kAlert) okAlert(shown);
+  install::logApplicationEnd(code == 0, kName, code);
+  exitProcess(code);
 }
 
 void Bootstrapper::terminate(int signalNumber) {
   const int code = 128 + signalNumber;
   presenter_.closeProgress();
   install::logApplicationEnd(false, kName, code);
-  // The private directory goes whole, with a transfer's partial file in it.
+  exitProcess(code);
+}
+
+void Bootstrapper::exitProcess(int code) {
+  // The private directory goes whole, with a transfer's partial file in it. Before the
+  // Downloader made one there is none, and nothing to remove.
   if (downloader_)
     downloader_->cleanupTempFiles();
   else

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "bootstrap/LaunchDecision.h"
 #include "platform/files/HeldFile.h"
 #include "platform/files/SealedCopy.h"
 #include "platform/runloop/NotificationCenter.h"
@@ -18,6 +19,9 @@ namespace download {
 class Downloader;
 struct CarriedFile;
 }  // namespace download
+namespace naib {
+class ParamChecker;
+}
 namespace platform {
 class Bundle;
 }
@@ -97,7 +101,27 @@ class Bootstrapper {
   void setLocalizedWindowTitle(std::string title) { localizedWindowTitle_.set(std::move(title)); }
 
  private:
+  struct LaunchWork;
+  /// Finds fact out for the launch decision, into facts; what a road out needs of it goes
+  /// into work.
+  void findOut(LaunchFact fact, LaunchFacts& facts, LaunchWork& work, bool silent);
+  /// Takes the decided road: returns on the download roads, with the Downloader started,
+  /// and ends the process on every other.
+  void takeRoad(const LaunchDecision& decision, LaunchWork& work, naib::ParamChecker& checker,
+                bool silent);
+  /// Logs the start line and removes abandoned private directories; returns whether the
+  /// package directory is there.
+  bool startRun();
+  /// Detects the installed runtime and logs what it found; location gets the runtime's
+  /// location when there is one.
+  RuntimeFound detectRuntime(std::optional<std::string>& location);
+  /// Configures the Downloader for the runtime installer and its signature (copied when
+  /// work carries them) and starts it.
+  void startRuntimeDownload(LaunchWork& work, bool silent, const std::vector<std::string>* params);
+  /// Logs the end and ends the process with code.
   [[noreturn]] void endLaunch(int code);
+  /// The one place the process ends: removes the temporary files and exits with code.
+  [[noreturn]] void exitProcess(int code);
   /// The files the bundle carries for this machine's installer and signature URLs, in that
   /// order; empty unless it carries both (a bundle with only one carries no runtime).
   std::vector<std::optional<download::CarriedFile>> carriedRuntime() const;

@@ -1,6 +1,7 @@
 #include "download/Downloader.h"
 
 #include <algorithm>
+#include <any>
 
 #include "libinstall/InstallLogMsgs.h"
 #include "platform/DebugTrace.h"
@@ -27,7 +28,30 @@ const char* carriedWhat(const std::string& notificationName, int urlIndex) {
   return nullptr;
 }
 
+// A value of another type than the poster's counts as missing, as a missing key does.
+template <typename T>
+T userInfoValue(const platform::Notification& n, const char* key) {
+  const auto it = n.userInfo.find(key);
+  const T* value = it == n.userInfo.end() ? nullptr : std::any_cast<T>(&it->second);
+  return value ? *value : T{};
+}
+
 }  // namespace
+
+platform::Notification downloadDoneNotification(const std::string& name, const void* sender,
+                                                DownloadDone done) {
+  return {name,
+          sender,
+          {{kDownloaderKeySuccess, done.success},
+           {kDownloaderKeyFiles, std::move(done.files)},
+           {kDownloaderKeyCancelled, done.cancelled}}};
+}
+
+DownloadDone downloadDoneOf(const platform::Notification& n) {
+  return {userInfoValue<bool>(n, kDownloaderKeySuccess),
+          userInfoValue<PathList>(n, kDownloaderKeyFiles),
+          userInfoValue<bool>(n, kDownloaderKeyCancelled)};
+}
 
 Downloader::Downloader(platform::NotificationQueue& queue, ui::Presenter& presenter,
                        platform::UrlDownloadOptions transferOptions)
@@ -182,10 +206,9 @@ void Downloader::continueOrEnd(bool success) {
 
 void Downloader::sendDoneNotfication(bool success) {
   cleanupPaths_.insert(cleanupPaths_.end(), resultPaths_->begin(), resultPaths_->end());
-  platform::UserInfo info{{kDownloaderKeySuccess, success},
-                          {kDownloaderKeyFiles, resultPaths_},
-                          {kDownloaderKeyCancelled, cancelled_}};
-  queue_.enqueue({notificationName_, this, std::move(info)}, platform::PostingStyle::WhenIdle);
+  queue_.enqueue(
+      downloadDoneNotification(notificationName_, this, {success, resultPaths_, cancelled_}),
+      platform::PostingStyle::WhenIdle);
 }
 
 void Downloader::cleanupTempFiles() {

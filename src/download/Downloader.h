@@ -52,6 +52,20 @@ std::optional<std::string> carriedFileIn(const std::string& folder, const std::s
 /// setUrlStrings() empties it.
 using PathList = std::shared_ptr<std::vector<std::string>>;
 
+/// What a run's done notification carries, under the keys above.
+struct DownloadDone {
+  bool success = false;
+  PathList files;  ///< the run's created files in URL order; null when none are carried
+  bool cancelled = false;
+};
+
+/// The done notification named name that sender posts for done.
+platform::Notification downloadDoneNotification(const std::string& name, const void* sender,
+                                                DownloadDone done);
+/// The values of a done notification. Observers take the name from any sender, so a value
+/// that is missing or of another type reads as false, or as no list.
+DownloadDone downloadDoneOf(const platform::Notification& n);
+
 class Downloader : private platform::UrlDownloadDelegate {
  public:
   /// queue posts the done notification (object: this Downloader); presenter shows the

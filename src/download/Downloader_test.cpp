@@ -433,5 +433,12 @@ TEST_F(DownloaderTest, RetryIsLoggedAndTheSameFileCompletes) {
   EXPECT_EQ(lines.find("Download failure"), std::string::npos);
 }
 
+TEST(DownloadDone, ValuesOfAnotherTypeOrMissingReadAsAFailureWithoutFiles) {
+  platform::Notification other{kCrlDownloadDone, nullptr, {{kDownloaderKeySuccess, 1}}};
+  other.userInfo[kDownloaderKeyFiles] = std::vector<std::string>{"/a"};
+  const DownloadDone done = downloadDoneOf(other);
+  EXPECT_FALSE(done.success || done.files || done.cancelled);
+}
+
 }  // namespace
 }  // namespace download

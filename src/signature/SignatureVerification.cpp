@@ -465,19 +465,8 @@ bool SignatureVerification::startFetchingCrlsOnSignature() {
 }
 
 void SignatureVerification::notifyDownloaderDone(const platform::Notification& n) {
-  bool success = false;
-  PathList files;
-  if (auto it = n.userInfo.find(download::kDownloaderKeySuccess); it != n.userInfo.end()) {
-    if (const bool* value = std::any_cast<bool>(&it->second)) success = *value;
-  }
-  if (auto it = n.userInfo.find(download::kDownloaderKeyFiles); it != n.userInfo.end()) {
-    if (const PathList* value = std::any_cast<PathList>(&it->second)) files = *value;
-  }
-  bool cancelled = false;
-  if (auto it = n.userInfo.find(download::kDownloaderKeyCancelled); it != n.userInfo.end()) {
-    if (const bool* value = std::any_cast<bool>(&it->second)) cancelled = *value;
-  }
-  handleDownloaderDone(success, std::move(files), cancelled);
+  download::DownloadDone done = download::downloadDoneOf(n);
+  handleDownloaderDone(done.success, std::move(done.files), done.cancelled);
 }
 
 void SignatureVerification::handleDownloaderDone(bool success, PathList files, bool cancelled) {
