@@ -214,7 +214,8 @@ TEST(TerminalPresenterTest, OnATerminalTheLineIsRedrawnInPlaceAndCleared) {
   ASSERT_GE(tty.slave.get(), 0);
   Pipe in;
   Model model;
-  TerminalPresenter presenter(tty.slave.get(), in.read.get());
+  std::chrono::steady_clock::time_point now{};
+  TerminalPresenter presenter(tty.slave.get(), in.read.get(), [&now] { return now; });
   model.percent.set(30);
   presenter.bindProgress(model.binding());
   EXPECT_EQ(drain(tty.master.get()), "") << "nothing before the window shows";
@@ -222,12 +223,19 @@ TEST(TerminalPresenterTest, OnATerminalTheLineIsRedrawnInPlaceAndCleared) {
   const std::string first = drain(tty.master.get());
   EXPECT_EQ(first, "\rInstalling Sample [#########.....................] 30% Please wait.\x1b[K");
   model.percent.set(31);
+  EXPECT_EQ(drain(tty.master.get()), "") << "a new percentage waits for the redraw interval";
   model.pleaseWait.set("Verifying download...");  // a new text is drawn at once
   const std::string redrawn = drain(tty.master.get());
   EXPECT_EQ(redrawn.substr(redrawn.rfind('\r')),
             "\rInstalling Sample [#########.....................] 31% Verifying download...\x1b[K");
   model.percent.set(31);  // the same line is never written twice
   EXPECT_EQ(drain(tty.master.get()), "");
+  model.percent.set(32);
+  EXPECT_EQ(drain(tty.master.get()), "") << "the interval is measured by the presenter's clock";
+  now += std::chrono::milliseconds(100);
+  model.percent.set(33);
+  EXPECT_EQ(drain(tty.master.get()),
+            "\rInstalling Sample [#########.....................] 33% Verifying download...\x1b[K");
   presenter.closeProgress();
   const std::string rest = drain(tty.master.get());
   EXPECT_EQ(rest.substr(rest.size() - 4), "\r\x1b[K");
