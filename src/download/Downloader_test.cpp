@@ -51,24 +51,17 @@ class DownloaderTest : public ::testing::Test {
       });
     }
     downloader_.currentProgressPercent().subscribe([this](double p) { percents_.push_back(p); });
-    install::_logToStdout = true;
-    ::testing::internal::CaptureStdout();
+    previousSink_ = install::setInstallLogSink(
+        [this](install::severity_t, const std::string& line) { log_ += line + "\n"; });
   }
   void TearDown() override {
-    log();
-    install::_logToStdout = false;
+    install::setInstallLogSink(std::move(previousSink_));
     platform::removeTemporaryDirectory();
     ::unsetenv("TMPDIR");
   }
 
-  /// The install-log lines so far.
-  const std::string& log() {
-    if (capturing_) {
-      log_ = ::testing::internal::GetCapturedStdout();
-      capturing_ = false;
-    }
-    return log_;
-  }
+  /// The install-log lines so far, each followed by a line feed.
+  const std::string& log() const { return log_; }
 
   /// Runs urls (server paths or whole URLs) to their notification.
   void runAll(std::vector<std::string> urls, const std::string& name = kInstallerDownloadDone,
@@ -120,8 +113,8 @@ class DownloaderTest : public ::testing::Test {
   Downloader downloader_{queue_, presenter_, noRetries()};
   std::vector<Received> received_;
   std::vector<double> percents_;
-  bool capturing_ = true;
   std::string log_;
+  install::InstallLogSink previousSink_;
 };
 
 TEST_F(DownloaderTest, TwoUrlsFinishWithOneNotificationListingBothFiles) {
@@ -388,7 +381,7 @@ TEST_F(DownloaderTest, CarriedFilesAreCopiedInsteadOfFetchedOrOnlyWhenTheFetchFa
             std::string::npos);
   EXPECT_EQ(lines.find("Begin runtime download"), std::string::npos);
   EXPECT_NE(lines.find("Download failure: The requested URL was not found on this server.\n"
-                       "status Using revocation list carried in the bundle at " +
+                       "Using revocation list carried in the bundle at " +
                        list + "\n"),
             std::string::npos)
       << lines;

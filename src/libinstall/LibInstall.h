@@ -4,6 +4,7 @@
 // platform_ function of MacInstall.h.
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -28,6 +29,15 @@ extern bool _logToStdout;
 /// Writes one line to the system log at severity's priority (and the standard-output copy).
 /// Returns 0, or -3 when severity is not one of the four values (nothing reaches the log).
 int installLog(severity_t severity, const char* format, ...) __attribute__((format(printf, 2, 3)));
+
+/// Takes the install-log lines in place of the system log: the severity (one of the four)
+/// and the line formatted as the system log would format it.
+using InstallLogSink = std::function<void(severity_t severity, const std::string& line)>;
+
+/// From the next line on, hands the lines meant for the system log to sink instead; an
+/// empty sink, as at start, gives them back to the system log. The standard-output copy
+/// stays as _logToStdout says. Returns the sink replaced. Main thread only.
+InstallLogSink setInstallLogSink(InstallLogSink sink);
 
 struct RuntimeVersionInfo {
   std::int32_t major;

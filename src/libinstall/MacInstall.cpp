@@ -2,6 +2,9 @@
 
 #include <syslog.h>
 
+#include <cstdio>
+#include <utility>
+
 #include "libinstall/MacSystemVersion.h"
 #include "libinstall/NumberScanning.h"
 #include "platform/files/Bundle.h"
@@ -10,6 +13,30 @@
 #include "platform/runloop/Task.h"
 
 namespace install {
+namespace {
+
+InstallLogSink& logSink() {
+  static InstallLogSink sink;
+  return sink;
+}
+
+// The line as the system log formats it, for a sink that stands in for the log.
+__attribute__((format(printf, 1, 0))) std::string formatted(const char* format, va_list args) {
+  va_list measure;
+  va_copy(measure, args);
+  const int length = std::vsnprintf(nullptr, 0, format, measure);
+  va_end(measure);
+  if (length <= 0) return {};
+  std::string line(static_cast<std::size_t>(length), '\0');
+  std::vsnprintf(line.data(), line.size() + 1, format, args);
+  return line;
+}
+
+}  // namespace
+
+InstallLogSink setInstallLogSink(InstallLogSink sink) {
+  return std::exchange(logSink(), std::move(sink));
+}
 
 int platform_installLog(severity_t severity, const char* format, va_list args) {
   int priority;
@@ -28,6 +55,11 @@ int platform_installLog(severity_t severity, const char* format, va_list args) {
       break;
     default:
       return kInstallFailure;
+  }
+  // A copy: the sink may replace itself.
+  if (const InstallLogSink sink = logSink()) {
+    sink(severity, formatted(format, args));
+    return kInstallOk;
   }
   // The process defaults stand: no openlog, so the system's identity and facility apply.
   vsyslog(priority, format, args);

@@ -11,8 +11,9 @@
 
 namespace install {
 
-/// Hands one line to the system log (vsyslog) at severity's priority; -3 for a severity
-/// outside 0 to 3, else 0. Called only by installLog.
+/// Hands one line to the system log (vsyslog) at severity's priority, or to the sink that
+/// setInstallLogSink set; -3 for a severity outside 0 to 3, else 0. Called only by
+/// installLog.
 int platform_installLog(severity_t severity, const char* format, va_list args)
     __attribute__((format(printf, 2, 0)));
 

@@ -49,30 +49,20 @@ void clearCertChain() {
   while (sk_X509_num(certChain()) > 0) X509_free(sk_X509_pop(certChain()));
 }
 
-// The install-log lines written while the object lives, read from the standard-output copy.
+// The install-log lines written while the object lives, read through the log's sink.
 class LogCapture {
  public:
-  LogCapture() {
-    install::_logToStdout = true;
-    testing::internal::CaptureStdout();
-  }
-  ~LogCapture() {
-    if (!taken_) testing::internal::GetCapturedStdout();
-    install::_logToStdout = false;
-  }
-  std::vector<std::string> lines() {
-    taken_ = true;
-    install::_logToStdout = false;
-    std::istringstream in(testing::internal::GetCapturedStdout());
-    std::vector<std::string> out;
-    for (std::string line; std::getline(in, line);) {
-      if (line.rfind("status ", 0) == 0) out.push_back(line.substr(7));
-    }
-    return out;
-  }
+  LogCapture()
+      : previous_(install::setInstallLogSink(
+            [this](install::severity_t, const std::string& line) { lines_.push_back(line); })) {}
+  ~LogCapture() { install::setInstallLogSink(std::move(previous_)); }
+  LogCapture(const LogCapture&) = delete;
+  LogCapture& operator=(const LogCapture&) = delete;
+  std::vector<std::string> lines() const { return lines_; }
 
  private:
-  bool taken_ = false;
+  std::vector<std::string> lines_;
+  install::InstallLogSink previous_;
 };
 
 struct Verdict {

@@ -109,8 +109,8 @@ std::string progressLine(const ProgressParts& parts, int columns) {
   return cutToWidth(parts.pulsing ? narrowest : percentText(p), room);
 }
 
-TerminalPresenter::TerminalPresenter(int outFd, int inFd)
-    : outFd_(outFd), inFd_(inFd), inPlace_(takesEscapes(outFd)) {}
+TerminalPresenter::TerminalPresenter(int outFd, int inFd, Clock clock)
+    : outFd_(outFd), inFd_(inFd), clock_(std::move(clock)), inPlace_(takesEscapes(outFd)) {}
 
 TerminalPresenter::~TerminalPresenter() {
   closeProgress();
@@ -198,7 +198,7 @@ void TerminalPresenter::redraw(bool force) {
   if (line == drawnLine_) return;
   // Only the percentage and the amounts are throttled: a new text ("Verifying
   // download...") may be the last change for a while and must not wait for the next one.
-  const auto time = std::chrono::steady_clock::now();
+  const auto time = clock_();
   if (!force && texts == drawnTexts_ && time - drawnAt_ < kRedrawInterval) return;
   write("\r" + line + kClearToEndOfLine);
   drawnLine_ = line;

@@ -4,6 +4,7 @@
 // Cancel.
 
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -16,10 +17,14 @@ namespace ui {
 
 class TerminalPresenter : public Presenter {
  public:
+  using Clock = std::function<std::chrono::steady_clock::time_point()>;
+
   /// Writes to outFd (standard error) and reads the Enter that dismisses an alert from
   /// inFd (standard input). Both stay owned by the caller. TERM is read here: "dumb", or
-  /// no TERM, means no escape sequences, as when outFd is no terminal.
-  explicit TerminalPresenter(int outFd = 2, int inFd = 0);
+  /// no TERM, means no escape sequences, as when outFd is no terminal. clock times the
+  /// redraws of a line drawn in place.
+  explicit TerminalPresenter(int outFd = 2, int inFd = 0,
+                             Clock clock = std::chrono::steady_clock::now);
   ~TerminalPresenter() override;
 
   void bindProgress(ProgressBinding binding) override;
@@ -61,6 +66,7 @@ class TerminalPresenter : public Presenter {
 
   int outFd_;
   int inFd_;
+  Clock clock_;
   bool inPlace_;  ///< outFd is a terminal that takes escape sequences
   ProgressBinding binding_;
   bool showing_ = false;

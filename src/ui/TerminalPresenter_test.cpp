@@ -12,6 +12,7 @@
 #include <cmath>
 #include <csignal>
 
+#include "platform/files/UniqueFd.h"
 #include "platform/runloop/RunLoop.h"
 #include "platform/testing/ScopedEnvVar.h"
 #include "ui/TerminalText.h"
@@ -19,12 +20,7 @@
 namespace ui {
 namespace {
 
-struct Fd {
-  int fd = -1;
-  ~Fd() {
-    if (fd >= 0) close(fd);
-  }
-};
+using Fd = platform::UniqueFd;
 
 std::string drain(int fd) {
   std::string out;
@@ -51,17 +47,17 @@ using platform::testing::ScopedEnvVar;
 struct Terminal {
   Fd master, slave;
   explicit Terminal(bool raw = true, unsigned short columns = 0) {
-    master.fd = posix_openpt(O_RDWR | O_NOCTTY);
-    if (master.fd < 0 || grantpt(master.fd) != 0 || unlockpt(master.fd) != 0) return;
-    slave.fd = open(ptsname(master.fd), O_RDWR | O_NOCTTY);
+    master.reset(posix_openpt(O_RDWR | O_NOCTTY));
+    if (master.get() < 0 || grantpt(master.get()) != 0 || unlockpt(master.get()) != 0) return;
+    slave.reset(open(ptsname(master.get()), O_RDWR | O_NOCTTY));
     termios t{};
-    tcgetattr(slave.fd, &t);
+    tcgetattr(slave.get(), &t);
     if (raw) cfmakeraw(&t);
-    tcsetattr(slave.fd, TCSANOW, &t);
+    tcsetattr(slave.get(), TCSANOW, &t);
     winsize size{};
     size.ws_col = columns;
     size.ws_row = columns ? 24 : 0;
-    ioctl(slave.fd, TIOCSWINSZ, &size);
+    ioctl(slave.get(), TIOCSWINSZ, &size);
   }
 };
 
@@ -70,8 +66,8 @@ struct Pipe {
   Pipe() {
     int fds[2];
     if (pipe(fds) == 0) {
-      read.fd = fds[0];
-      write.fd = fds[1];
+      read.reset(fds[0]);
+      write.reset(fds[1]);
     }
   }
 };
@@ -140,25 +136,25 @@ TEST(ProgressLineTest, TheLineFitsCommonWidthsInEveryScript) {
 TEST(TerminalPresenterTest, WithoutTerminalProgressPrintsTenthsAndModalsNeverWait) {
   Pipe out, in;  // standard input is a pipe nobody writes to: a wait would hang the test
   Model model;
-  TerminalPresenter presenter(out.write.fd, in.read.fd);
+  TerminalPresenter presenter(out.write.get(), in.read.get());
   presenter.bindProgress(model.binding());
   presenter.showProgress();
   model.percent.set(55);
   model.percent.set(59);
-  EXPECT_EQ(drain(out.read.fd),
+  EXPECT_EQ(drain(out.read.get()),
             "Installing Sample [..............................] 0% Please wait.\n"
             "Installing Sample [################..............] 55% Please wait.\n");
 
   presenter.runAlert("Install Sample", "Unable to download.", "OK");
-  EXPECT_EQ(drain(out.read.fd), "Install Sample\n\nUnable to download.\n");
+  EXPECT_EQ(drain(out.read.get()), "Install Sample\n\nUnable to download.\n");
   const std::vector<TextRun> runs = {{"See the ", std::nullopt},
                                      {"system requirements", "https://h.example/req"},
                                      {".", std::nullopt}};
   EXPECT_EQ(presenter.runErrorDialog("Install Sample", runs, "OK"), 1);
-  EXPECT_EQ(drain(out.read.fd),
+  EXPECT_EQ(drain(out.read.get()),
             "Install Sample\n\nSee the system requirements <https://h.example/req>.\n");
   presenter.closeProgress();
-  EXPECT_EQ(drain(out.read.fd), "");
+  EXPECT_EQ(drain(out.read.get()), "");
 }
 
 // The downloads of a first install as the Downloader reports them, on a dumb terminal 40
@@ -171,7 +167,7 @@ TEST(TerminalPresenterTest, DumbTerminalGetsWholeLinesThatNeverStartAgainFromZer
   platform::Observable<TransferAmounts> transfer;
   ProgressBinding binding = model.binding();
   binding.transfer = &transfer;
-  TerminalPresenter presenter(tty.slave.fd, in.read.fd);
+  TerminalPresenter presenter(tty.slave.get(), in.read.get());
   presenter.bindProgress(binding);
   // A bar moves only for a large file; a small one arrives in one piece.
   auto fetch = [&](const char* name, std::int64_t size, std::int64_t arrived) {
@@ -194,7 +190,7 @@ TEST(TerminalPresenterTest, DumbTerminalGetsWholeLinesThatNeverStartAgainFromZer
   fetch("root.crl", 0, 1000);                         // no announced length
   transfer.set({1000, 1000, 0, "intermediate.crl"});  // the run closes before it resets
   presenter.closeProgress();
-  EXPECT_EQ(drain(tty.master.fd),
+  EXPECT_EQ(drain(tty.master.get()),
             "Installing Sample [..............................] 0% Please wait.\n"
             "Installing Sample [######........................] 20% 5.0 kB / 25.0 kB Please "
             "wait.\n"
@@ -215,63 +211,71 @@ TEST(TerminalPresenterTest, DumbTerminalGetsWholeLinesThatNeverStartAgainFromZer
 TEST(TerminalPresenterTest, OnATerminalTheLineIsRedrawnInPlaceAndCleared) {
   ScopedEnvVar term("TERM", "xterm");
   Terminal tty;
-  ASSERT_GE(tty.slave.fd, 0);
+  ASSERT_GE(tty.slave.get(), 0);
   Pipe in;
   Model model;
-  TerminalPresenter presenter(tty.slave.fd, in.read.fd);
+  std::chrono::steady_clock::time_point now{};
+  TerminalPresenter presenter(tty.slave.get(), in.read.get(), [&now] { return now; });
   model.percent.set(30);
   presenter.bindProgress(model.binding());
-  EXPECT_EQ(drain(tty.master.fd), "") << "nothing before the window shows";
+  EXPECT_EQ(drain(tty.master.get()), "") << "nothing before the window shows";
   presenter.showProgress();
-  const std::string first = drain(tty.master.fd);
+  const std::string first = drain(tty.master.get());
   EXPECT_EQ(first, "\rInstalling Sample [#########.....................] 30% Please wait.\x1b[K");
   model.percent.set(31);
+  EXPECT_EQ(drain(tty.master.get()), "") << "a new percentage waits for the redraw interval";
   model.pleaseWait.set("Verifying download...");  // a new text is drawn at once
-  const std::string redrawn = drain(tty.master.fd);
+  const std::string redrawn = drain(tty.master.get());
   EXPECT_EQ(redrawn.substr(redrawn.rfind('\r')),
             "\rInstalling Sample [#########.....................] 31% Verifying download...\x1b[K");
   model.percent.set(31);  // the same line is never written twice
-  EXPECT_EQ(drain(tty.master.fd), "");
+  EXPECT_EQ(drain(tty.master.get()), "");
+  model.percent.set(32);
+  EXPECT_EQ(drain(tty.master.get()), "") << "the interval is measured by the presenter's clock";
+  now += std::chrono::milliseconds(100);
+  model.percent.set(33);
+  EXPECT_EQ(drain(tty.master.get()),
+            "\rInstalling Sample [#########.....................] 33% Verifying download...\x1b[K");
   presenter.closeProgress();
-  const std::string rest = drain(tty.master.fd);
+  const std::string rest = drain(tty.master.get());
   EXPECT_EQ(rest.substr(rest.size() - 4), "\r\x1b[K");
   model.percent.set(90);
-  EXPECT_EQ(drain(tty.master.fd), "") << "a closed window follows nothing";
+  EXPECT_EQ(drain(tty.master.get()), "") << "a closed window follows nothing";
 }
 
 TEST(TerminalPresenterTest, TheLineFitsTheTerminalWidth) {
   ScopedEnvVar term("TERM", "xterm");
   Terminal tty;
-  ASSERT_GE(tty.slave.fd, 0);
+  ASSERT_GE(tty.slave.get(), 0);
   winsize size{};
   size.ws_col = 50;
   size.ws_row = 20;
-  ASSERT_EQ(ioctl(tty.slave.fd, TIOCSWINSZ, &size), 0);
+  ASSERT_EQ(ioctl(tty.slave.get(), TIOCSWINSZ, &size), 0);
   Pipe in;
   Model model;
-  TerminalPresenter presenter(tty.slave.fd, in.read.fd);
+  TerminalPresenter presenter(tty.slave.get(), in.read.get());
   presenter.bindProgress(model.binding());
   presenter.showProgress();
-  EXPECT_EQ(drain(tty.master.fd), "\rInstalling Sample [............] 0% Please wait.\x1b[K");
+  EXPECT_EQ(drain(tty.master.get()), "\rInstalling Sample [............] 0% Please wait.\x1b[K");
   presenter.closeProgress();
 }
 
 TEST(TerminalPresenterTest, AlertOnATerminalWaitsForEnterAfterEndingTheProgressLine) {
   ScopedEnvVar term("TERM", "xterm");
   Terminal out, in;
-  ASSERT_GE(out.slave.fd, 0);
-  ASSERT_GE(in.slave.fd, 0);
+  ASSERT_GE(out.slave.get(), 0);
+  ASSERT_GE(in.slave.get(), 0);
   Model model;  // the binding's owner outlives the window
-  TerminalPresenter presenter(out.slave.fd, in.slave.fd);
+  TerminalPresenter presenter(out.slave.get(), in.slave.get());
   presenter.bindProgress(model.binding());
   presenter.showProgress();
-  drain(out.master.fd);
-  ASSERT_EQ(write(in.master.fd, "x\ny", 3), 3);
+  drain(out.master.get());
+  ASSERT_EQ(write(in.master.get(), "x\ny", 3), 3);
   presenter.runAlert("Title", "Message", "OK");
-  EXPECT_EQ(drain(out.master.fd), "\nTitle\n\nMessage\n[OK] (Enter) ");
+  EXPECT_EQ(drain(out.master.get()), "\nTitle\n\nMessage\n[OK] (Enter) ");
   // The line up to Enter was read, nothing after it.
-  EXPECT_EQ(drain(in.slave.fd), "y");
-  EXPECT_FALSE(hasInput(in.slave.fd));
+  EXPECT_EQ(drain(in.slave.get()), "y");
+  EXPECT_FALSE(hasInput(in.slave.get()));
 }
 
 TEST(TerminalPresenterTest, OnlyTwoTerminalsWaitAndCtrlDEndsThePromptLine) {
@@ -279,31 +283,31 @@ TEST(TerminalPresenterTest, OnlyTwoTerminalsWaitAndCtrlDEndsThePromptLine) {
   // wait, the typed line stays unread.
   Terminal in(false);
   Pipe errors;
-  ASSERT_EQ(write(in.master.fd, "typed\n", 6), 6);
-  TerminalPresenter(errors.write.fd, in.slave.fd).runAlert("Title", "Message", "OK");
-  EXPECT_EQ(drain(errors.read.fd), "Title\n\nMessage\n");
-  EXPECT_TRUE(hasInput(in.slave.fd));
+  ASSERT_EQ(write(in.master.get(), "typed\n", 6), 6);
+  TerminalPresenter(errors.write.get(), in.slave.get()).runAlert("Title", "Message", "OK");
+  EXPECT_EQ(drain(errors.read.get()), "Title\n\nMessage\n");
+  EXPECT_TRUE(hasInput(in.slave.get()));
 
   // Both terminals: Ctrl-D ends the wait like Enter, on a line of its own.
   Terminal out;
-  drain(in.slave.fd);
-  ASSERT_EQ(write(in.master.fd, "\x04", 1), 1);
-  TerminalPresenter(out.slave.fd, in.slave.fd).runAlert("Title", "Message", "OK");
-  EXPECT_EQ(drain(out.master.fd), "Title\n\nMessage\n[OK] (Enter) \n");
+  drain(in.slave.get());
+  ASSERT_EQ(write(in.master.get(), "\x04", 1), 1);
+  TerminalPresenter(out.slave.get(), in.slave.get()).runAlert("Title", "Message", "OK");
+  EXPECT_EQ(drain(out.master.get()), "Title\n\nMessage\n[OK] (Enter) \n");
 }
 
 TEST(TerminalPresenterTest, MessagesWrapToTheTerminalAndLinksStandApart) {
   Terminal out(true, 24);
   Pipe in;
-  TerminalPresenter presenter(out.slave.fd, in.read.fd);
+  TerminalPresenter presenter(out.slave.get(), in.read.get());
   presenter.runAlert("Installeren\u2026Sample", "Unable to download Halvex Orvel now.", "OK");
-  EXPECT_EQ(drain(out.master.fd),
+  EXPECT_EQ(drain(out.master.get()),
             "Installeren\u2026 Sample\n\nUnable to download\nHalvex\u00A0Orvel now.\n");
   const std::vector<TextRun> runs = {{"Halvex Orvel の", std::nullopt},
                                      {"システム要件", "https://h.example/r/"},
                                      {"を確認し、システムを更新してください。", std::nullopt}};
   presenter.runErrorDialog("Install Sample", runs, "OK");
-  EXPECT_EQ(drain(out.master.fd),
+  EXPECT_EQ(drain(out.master.get()),
             "Install Sample\n\nHalvex\u00A0Orvel のシステム\n要件\n<https://h.example/r/>\n"
             "を確認し、システムを更新\nしてください。\n");
 }
@@ -313,7 +317,7 @@ TEST(TerminalPresenterTest, CtrlCIsTheCancelButtonWhileTheProgressShows) {
   Terminal out;
   Pipe in;
   Model model;
-  TerminalPresenter presenter(out.slave.fd, in.read.fd);
+  TerminalPresenter presenter(out.slave.get(), in.read.get());
   presenter.bindProgress(model.binding());
   presenter.showProgress();
   raise(SIGINT);

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/files/UniqueFd.h"
 #include "platform/url/DestinationFile.h"
 
 namespace platform {
@@ -66,7 +67,7 @@ std::int64_t copyPiece(int from, int to, std::size_t maxBytes, bool& plain,
 
 struct FileCopy::Impl {
   std::string source;
-  std::unique_ptr<FileDescriptor, FileDescriptorCloser> from;
+  UniqueFd from;
   std::unique_ptr<DestinationFile> to;
   std::int64_t size = 0;
   std::int64_t maxBytes = 0;
@@ -87,7 +88,7 @@ gboolean FileCopy::Impl::step(gpointer data) {
   const auto allowed = static_cast<std::size_t>(
       std::min<std::int64_t>(kCopyPieceBytes, impl->maxBytes - impl->copied + 1));
   const std::int64_t n =
-      copyPiece(impl->from.get().fd, impl->to->descriptor(), allowed, impl->plain, impl->buffer);
+      copyPiece(impl->from.get(), impl->to->descriptor(), allowed, impl->plain, impl->buffer);
   if (n < 0) return end(impl, systemReason("cannot copy " + impl->source, errno));
   if (n == 0) {
     if (!impl->to->close()) {
@@ -122,14 +123,13 @@ std::unique_ptr<FileCopy> FileCopy::start(const std::string& source, const std::
   auto impl = std::make_unique<Impl>();
   impl->source = source;
   // Non-blocking, so that a FIFO planted under the name cannot hold the open.
-  impl->from.reset(
-      FileDescriptor(::open(source.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK)));
+  impl->from.reset(::open(source.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
   if (!impl->from) {
     why = systemReason("cannot read " + source, errno);
     return nullptr;
   }
   struct stat st {};
-  if (::fstat(impl->from.get().fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+  if (::fstat(impl->from.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
     why = source + " is not a regular file";
     return nullptr;
   }

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <optional>
 
+#include "platform/files/UniqueFd.h"
 #include "platform/runloop/RunLoop.h"
 #include "platform/testing/ScratchDir.h"
 
@@ -66,18 +67,19 @@ TEST(CopyPiece, WhereTheKernelRefusesItReadsAndWritesInstead) {
   // copy_file_range takes no pipe: the fallback must carry the bytes all the same.
   int pipeFds[2];
   ASSERT_EQ(::pipe(pipeFds), 0);
-  ASSERT_EQ(::write(pipeFds[1], "carried bytes", 13), 13);
-  ::close(pipeFds[1]);
+  const UniqueFd from(pipeFds[0]);
+  UniqueFd writeEnd(pipeFds[1]);
+  ASSERT_EQ(::write(writeEnd.get(), "carried bytes", 13), 13);
+  writeEnd.reset();
   testing::ScratchDir scratch;
   const std::string out = scratch.path() + "/out";
-  const int to = ::open(out.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0600);
+  UniqueFd to(::open(out.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0600));
   bool plain = false;
   std::vector<char> buffer;
-  EXPECT_EQ(copyPiece(pipeFds[0], to, 1 << 20, plain, buffer), 13);
+  EXPECT_EQ(copyPiece(from.get(), to.get(), 1 << 20, plain, buffer), 13);
   EXPECT_TRUE(plain);
-  EXPECT_EQ(copyPiece(pipeFds[0], to, 1 << 20, plain, buffer), 0);
-  ::close(to);
-  ::close(pipeFds[0]);
+  EXPECT_EQ(copyPiece(from.get(), to.get(), 1 << 20, plain, buffer), 0);
+  to.reset();
   EXPECT_EQ(readAll(out), "carried bytes");
 }
 

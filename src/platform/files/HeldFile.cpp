@@ -9,10 +9,10 @@ namespace platform {
 HeldFile::HeldFile(std::string path) : path_(std::move(path)) {
   // Non-blocking only for the open itself: a FIFO planted at the path must not hang us.
   const int flags = O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK;
-  int fd = ::open(path_.c_str(), O_RDWR | flags);
-  if (fd < 0) fd = ::open(path_.c_str(), O_RDONLY | flags);
-  if (fd < 0) return;
-  fd_.reset(FileDescriptor(fd));
+  fd_.reset(::open(path_.c_str(), O_RDWR | flags));
+  if (!fd_) fd_.reset(::open(path_.c_str(), O_RDONLY | flags));
+  if (!fd_) return;
+  const int fd = fd_.get();
   struct stat st;
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
       ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {

@@ -2,10 +2,9 @@
 // A file held open by one descriptor, so that what is read and changed is one file,
 // whatever happens to its path meanwhile.
 
-#include <memory>
 #include <string>
 
-#include "platform/url/DestinationFile.h"
+#include "platform/files/UniqueFd.h"
 
 namespace platform {
 
@@ -17,14 +16,14 @@ class HeldFile {
 
   const std::string& path() const { return path_; }
   /// The descriptor, positioned wherever the last reader left it; -1 when not open.
-  int descriptor() const { return fd_.get().fd; }
+  int descriptor() const { return fd_.get(); }
   /// Adds execute permission for owner, group and others through the descriptor; true when
   /// it was written.
   bool addExecutePermission();
 
  private:
   std::string path_;
-  std::unique_ptr<FileDescriptor, FileDescriptorCloser> fd_;
+  UniqueFd fd_;
 };
 
 }  // namespace platform

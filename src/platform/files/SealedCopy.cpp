@@ -22,9 +22,8 @@ SealedCopy::SealedCopy(const std::string& name) {
   // written.
   ::prctl(PR_SET_DUMPABLE, 0);
   const unsigned flags = MFD_CLOEXEC | MFD_ALLOW_SEALING;
-  int fd = ::memfd_create(name.c_str(), flags | kMfdExec);
-  if (fd < 0) fd = ::memfd_create(name.c_str(), flags);
-  if (fd >= 0) fd_.reset(FileDescriptor(fd));
+  fd_.reset(::memfd_create(name.c_str(), flags | kMfdExec));
+  if (!fd_) fd_.reset(::memfd_create(name.c_str(), flags));
 }
 
 bool SealedCopy::seal() {

@@ -3,10 +3,9 @@
 // descriptor (runTask's programDescriptor) instead of by a path that others of the user can
 // write to or rename over.
 
-#include <memory>
 #include <string>
 
-#include "platform/url/DestinationFile.h"
+#include "platform/files/UniqueFd.h"
 
 namespace platform {
 
@@ -21,14 +20,14 @@ class SealedCopy {
 
   /// The copy's descriptor; -1 when not open. Until seal(), the program's bytes are written
   /// through it, in order, from its start.
-  int descriptor() const { return fd_.get().fd; }
+  int descriptor() const { return fd_.get(); }
   /// Forbids for good every write, truncation and growth of the copy, through any
   /// descriptor; true when it is sealed so (also when it already was). Call once the bytes
   /// are in; false when not open.
   bool seal();
 
  private:
-  std::unique_ptr<FileDescriptor, FileDescriptorCloser> fd_;
+  UniqueFd fd_;
 };
 
 }  // namespace platform

@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "platform/files/UniqueFd.h"
+
 namespace platform {
 namespace {
 
@@ -15,13 +17,13 @@ TEST(SealedCopy, OnceSealedItKeepsItsSizeAndBytes) {
   SealedCopy copy("sealed-copy-test");
   ASSERT_EQ(::write(copy.descriptor(), "signed", 6), 6);
   ASSERT_TRUE(copy.seal());
-  const int other = ::open(("/proc/self/fd/" + std::to_string(copy.descriptor())).c_str(), O_RDWR);
-  for (int fd : {copy.descriptor(), other}) {
+  const UniqueFd other(
+      ::open(("/proc/self/fd/" + std::to_string(copy.descriptor())).c_str(), O_RDWR));
+  for (int fd : {copy.descriptor(), other.get()}) {
     EXPECT_NE(::ftruncate(fd, 2), 0);
     EXPECT_NE(::ftruncate(fd, 4096), 0);
     EXPECT_NE(::fallocate(fd, FALLOC_FL_PUNCH_HOLE | FALLOC_FL_KEEP_SIZE, 0, 6), 0);
   }
-  ::close(other);
   char bytes[8] = {};
   EXPECT_EQ(::pread(copy.descriptor(), bytes, sizeof bytes, 0), 6);
   EXPECT_STREQ(bytes, "signed");

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cctype>
+#include <memory>
 #include <optional>
 
 namespace platform {
@@ -17,31 +18,31 @@ constexpr char kMarkerDraft[] = ".naib-owner.new";
 constexpr char kTitle[] = "naib private directory";
 constexpr int kDepthLimit = 8;
 
-using Fd = std::unique_ptr<FileDescriptor, FileDescriptorCloser>;
 struct DirCloser {
   void operator()(DIR* d) const { ::closedir(d); }
 };
 using DirPtr = std::unique_ptr<DIR, DirCloser>;
 
 // name itself is never followed when it is a symbolic link.
-Fd openFd(int at, const char* name, int flags) {
-  return Fd(FileDescriptor(::openat(at, name, flags | O_CLOEXEC | O_NOFOLLOW)));
+UniqueFd openFd(int at, const char* name, int flags) {
+  return UniqueFd(::openat(at, name, flags | O_CLOEXEC | O_NOFOLLOW));
 }
 
 // A listing of fd's directory that leaves fd itself open.
 DirPtr listing(int fd) {
-  const int copy = ::dup(fd);
-  DIR* d = copy >= 0 ? ::fdopendir(copy) : nullptr;
-  if (d == nullptr && copy >= 0) ::close(copy);
+  UniqueFd copy(::dup(fd));
+  DIR* d = copy ? ::fdopendir(copy.get()) : nullptr;
+  // The listing owns the copy from here; closedir() closes it.
+  if (d != nullptr) copy.release();
   return DirPtr(d);
 }
 
 // The start of a small file (a kernel or system record), empty when it cannot be read. The
 // program's roads otherwise never use the stream library, whose set-up costs memory.
 std::string smallFile(const char* path) {
-  Fd fd(FileDescriptor(::open(path, O_RDONLY | O_CLOEXEC)));
+  const UniqueFd fd(::open(path, O_RDONLY | O_CLOEXEC));
   char buffer[1024];
-  const ssize_t n = fd ? ::read(fd.get().fd, buffer, sizeof buffer) : -1;
+  const ssize_t n = fd ? ::read(fd.get(), buffer, sizeof buffer) : -1;
   return n > 0 ? std::string(buffer, static_cast<std::size_t>(n)) : std::string();
 }
 
@@ -126,8 +127,8 @@ void removeContents(int dir, int depth) {
     struct stat st;
     if (::fstatat(dir, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
     if (S_ISDIR(st.st_mode)) {
-      Fd sub = openFd(dir, name.c_str(), O_RDONLY | O_DIRECTORY);
-      if (sub && depth < kDepthLimit) removeContents(sub.get().fd, depth + 1);
+      const UniqueFd sub = openFd(dir, name.c_str(), O_RDONLY | O_DIRECTORY);
+      if (sub && depth < kDepthLimit) removeContents(sub.get(), depth + 1);
       ::unlinkat(dir, name.c_str(), AT_REMOVEDIR);
     } else {
       ::unlinkat(dir, name.c_str(), 0);
@@ -137,14 +138,14 @@ void removeContents(int dir, int depth) {
 
 // Whether the marker in dir proves that its maker is gone; the lock taken here is held by
 // marker until the caller is done.
-bool makerIsGone(int dir, Fd& marker) {
+bool makerIsGone(int dir, UniqueFd& marker) {
   marker = openFd(dir, kMarker, O_RDONLY | O_NONBLOCK);
   struct stat st;
-  if (!marker || ::fstat(marker.get().fd, &st) != 0 || !S_ISREG(st.st_mode) || !isOurs(st))
+  if (!marker || ::fstat(marker.get(), &st) != 0 || !S_ISREG(st.st_mode) || !isOurs(st))
     return false;
   // Held: its maker still runs (or another run is removing it right now).
-  if (::flock(marker.get().fd, LOCK_EX | LOCK_NB) != 0) return false;
-  const auto recorded = ownerIn(readSmall(marker.get().fd));
+  if (::flock(marker.get(), LOCK_EX | LOCK_NB) != 0) return false;
+  const auto recorded = ownerIn(readSmall(marker.get()));
   if (!recorded) return false;
   const Owner here = thisBoot();
   // One boot is one kernel, whose locks we just asked. Another boot of this machine ended
@@ -154,13 +155,12 @@ bool makerIsGone(int dir, Fd& marker) {
 }
 
 void removeIfAbandoned(int parent, const std::string& name) {
-  Fd dir = openFd(parent, name.c_str(), O_RDONLY | O_DIRECTORY);
+  const UniqueFd dir = openFd(parent, name.c_str(), O_RDONLY | O_DIRECTORY);
   struct stat st;
-  if (!dir || ::fstat(dir.get().fd, &st) != 0 || !isOurs(st) || (st.st_mode & 07777) != 0700)
-    return;
-  Fd marker;
-  if (!makerIsGone(dir.get().fd, marker)) return;
-  removeContents(dir.get().fd, 0);
+  if (!dir || ::fstat(dir.get(), &st) != 0 || !isOurs(st) || (st.st_mode & 07777) != 0700) return;
+  UniqueFd marker;
+  if (!makerIsGone(dir.get(), marker)) return;
+  removeContents(dir.get(), 0);
   // Only while the name still is the directory that was emptied.
   struct stat now;
   if (::fstatat(parent, name.c_str(), &now, AT_SYMLINK_NOFOLLOW) == 0 && now.st_dev == st.st_dev &&
@@ -172,37 +172,36 @@ void removeIfAbandoned(int parent, const std::string& name) {
 }  // namespace
 
 OwnerLock markDirectoryAsOurs(const std::string& path) {
-  Fd dir = openFd(AT_FDCWD, path.c_str(), O_RDONLY | O_DIRECTORY);
-  if (!dir) return nullptr;
-  const int at = dir.get().fd;
-  OwnerLock marker(
-      FileDescriptor(::openat(at, kMarkerDraft, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600)));
-  if (!marker) return nullptr;
+  const UniqueFd dir = openFd(AT_FDCWD, path.c_str(), O_RDONLY | O_DIRECTORY);
+  if (!dir) return {};
+  const int at = dir.get();
+  OwnerLock marker(::openat(at, kMarkerDraft, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+  if (!marker) return {};
   const Owner here = thisBoot();
   const std::string text = std::string(kTitle) + "\nmachine " + here.machine + "\nboot " +
                            here.boot + "\npid " + std::to_string(::getpid()) + "\nstart " +
                            ownStartTime() + "\n";
   // Locked before it has its name: a marker that can be found is always a locked one while
   // its maker lives.
-  if (::flock(marker.get().fd, LOCK_EX | LOCK_NB) != 0 || !writeAll(marker.get().fd, text) ||
+  if (::flock(marker.get(), LOCK_EX | LOCK_NB) != 0 || !writeAll(marker.get(), text) ||
       ::renameat(at, kMarkerDraft, at, kMarker) != 0) {
     ::unlinkat(at, kMarkerDraft, 0);
-    return nullptr;
+    return {};
   }
   return marker;
 }
 
 void removeAbandonedDirectories(const std::string& parentPath, const std::string& keep) {
   // The parent is named by the user ($TMPDIR may well be a link); only its entries are judged.
-  Fd parent(FileDescriptor(::open(parentPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)));
+  const UniqueFd parent(::open(parentPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (!parent) return;
-  DirPtr list = listing(parent.get().fd);
+  DirPtr list = listing(parent.get());
   if (!list) return;
   const std::string prefix = parentPath.back() == '/' ? parentPath : parentPath + "/";
   while (dirent* entry = ::readdir(list.get())) {
     const std::string name = entry->d_name;
     if (looksLikePrivateDirectory(name) && prefix + name != keep)
-      removeIfAbandoned(parent.get().fd, name);
+      removeIfAbandoned(parent.get(), name);
   }
 }
 

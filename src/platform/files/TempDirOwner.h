@@ -3,19 +3,18 @@
 // so that a run can remove what a killed run left behind without touching anything it
 // cannot prove was such a run's.
 
-#include <memory>
 #include <string>
 
-#include "platform/url/DestinationFile.h"
+#include "platform/files/UniqueFd.h"
 
 namespace platform {
 
-using OwnerLock = std::unique_ptr<FileDescriptor, FileDescriptorCloser>;
+using OwnerLock = UniqueFd;
 
 /// Puts the owner marker into dir (a directory this process made, mode 0700): which
 /// machine, boot, process id and process start time made it, in a file whose lock the
 /// returned descriptor holds until it is closed or the process ends, however it ends.
-/// Null when no marker could be made; the directory is then never removed by another run.
+/// None held when no marker could be made; the directory is then never removed by another run.
 OwnerLock markDirectoryAsOurs(const std::string& dir);
 
 /// Removes every directory directly in parent that is provably a private directory that

@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "platform/url/DestinationFile.h"
+#include "platform/files/UniqueFd.h"
 
 namespace platform {
 
@@ -24,10 +24,9 @@ class UserLock {
   bool tryLock();
 
  private:
-  using FdPtr = std::unique_ptr<FileDescriptor, FileDescriptorCloser>;
-  explicit UserLock(FdPtr fd) : fd_(std::move(fd)) {}
+  explicit UserLock(UniqueFd fd) : fd_(std::move(fd)) {}
 
-  FdPtr fd_;
+  UniqueFd fd_;
 };
 
 }  // namespace platform

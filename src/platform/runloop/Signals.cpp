@@ -13,7 +13,7 @@
 #include <cerrno>
 #include <vector>
 
-#include "platform/url/DestinationFile.h"
+#include "platform/files/UniqueFd.h"
 
 namespace platform {
 namespace {
@@ -165,15 +165,13 @@ class PromptScope {
   std::shared_ptr<std::function<void()>> entry_;
 };
 
-using FdPtr = std::unique_ptr<FileDescriptor, FileDescriptorCloser>;
-
 // A descriptor that becomes readable when the child ends; none on kernels without it.
-FdPtr openProcessDescriptor(pid_t pid) {
+UniqueFd openProcessDescriptor(pid_t pid) {
 #ifdef SYS_pidfd_open
-  const long fd = ::syscall(SYS_pidfd_open, pid, 0);
-  if (fd >= 0) return FdPtr(FileDescriptor(static_cast<int>(fd)));
+  return UniqueFd(static_cast<int>(::syscall(SYS_pidfd_open, pid, 0)));
+#else
+  return UniqueFd();
 #endif
-  return nullptr;
 }
 
 }  // namespace
@@ -252,7 +250,7 @@ InputWait waitForInput(int fd) {
 }
 
 std::optional<int> waitForChild(pid_t pid) {
-  const FdPtr process = openProcessDescriptor(pid);
+  const UniqueFd process = openProcessDescriptor(pid);
   // Who else a signal was sent to cannot be read from it: a kill of the program alone and
   // one of its whole process group carry the same sender and code. Only a child in our own
   // process group shares a group signal; the kernel's signals (a terminal's Ctrl-C or
@@ -266,7 +264,7 @@ std::optional<int> waitForChild(pid_t pid) {
     if (ended == pid) return status;
     if (ended < 0 && errno != EINTR) return std::nullopt;
     Routing& r = routing();
-    pollfd fds[2] = {{r.pipeRead, POLLIN, 0}, {process.get().fd, POLLIN, 0}};
+    pollfd fds[2] = {{r.pipeRead, POLLIN, 0}, {process.get(), POLLIN, 0}};
     // Without a process descriptor the child's end is noticed by looking again soon.
     const int n = ::poll(fds, 2, process ? -1 : 50);
     if (n <= 0 || !(fds[0].revents & POLLIN)) continue;

@@ -9,16 +9,14 @@
 #include <cerrno>
 #include <memory>
 
+#include "platform/files/UniqueFd.h"
 #include "platform/runloop/Signals.h"
-#include "platform/url/DestinationFile.h"
 
 extern char** environ;
 
 namespace platform {
 
 namespace {
-
-using FdPtr = std::unique_ptr<FileDescriptor, FileDescriptorCloser>;
 
 // What the child does between fork and exec, prepared before the fork: the child may only
 // make async-signal-safe calls, so nothing in it allocates.
@@ -32,10 +30,7 @@ struct Launch {
 };
 
 bool hasControllingTerminal() {
-  const int fd = ::open("/dev/tty", O_RDONLY | O_NOCTTY | O_CLOEXEC);
-  if (fd < 0) return false;
-  ::close(fd);
-  return true;
+  return static_cast<bool>(UniqueFd(::open("/dev/tty", O_RDONLY | O_NOCTTY | O_CLOEXEC)));
 }
 
 [[noreturn]] void becomeTask(const Launch& launch) {
@@ -93,8 +88,8 @@ std::optional<int> runTask(const std::string& path, const std::vector<std::strin
 
   int pipeFds[2];
   if (::pipe2(pipeFds, O_CLOEXEC) != 0) return std::nullopt;
-  FdPtr readEnd{FileDescriptor(pipeFds[0])};
-  FdPtr writeEnd{FileDescriptor(pipeFds[1])};
+  UniqueFd readEnd(pipeFds[0]);
+  UniqueFd writeEnd(pipeFds[1]);
   const Launch launch{path.c_str(), argv.data(), programDescriptor, !hasControllingTerminal(),
                       ::getpid(),   pipeFds[1]};
 
@@ -110,7 +105,7 @@ std::optional<int> runTask(const std::string& path, const std::vector<std::strin
   ::pthread_sigmask(SIG_SETMASK, &previous, nullptr);
   if (pid < 0) return std::nullopt;
   writeEnd.reset();
-  if (!childStarted(readEnd.get().fd)) {
+  if (!childStarted(readEnd.get())) {
     int status = 0;
     while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }

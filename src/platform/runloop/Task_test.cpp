@@ -8,6 +8,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "platform/files/UniqueFd.h"
 #include "platform/testing/ScratchDir.h"
 
 namespace platform {
@@ -43,18 +44,17 @@ TEST(Task, ADescriptorRunsInsteadOfThePathAndStaysOpenInThatChildOnly) {
   const std::string out = dir / "seen";
   const std::string script =
       dir.write("by-fd", "#!/bin/sh\nprintf '%s|%s' \"$0\" \"$1\" > \"$2\"\n", 0755);
-  const int fd = ::open(script.c_str(), O_RDONLY | O_CLOEXEC);
-  ASSERT_GE(fd, 0);
+  const UniqueFd program(::open(script.c_str(), O_RDONLY | O_CLOEXEC));
+  ASSERT_TRUE(program);
+  const int fd = program.get();
   EXPECT_EQ(runTask("/no/such/installer", {"-x1", out}, fd), 0);
   EXPECT_EQ(readFile(out), "/dev/fd/" + std::to_string(fd) + "|-x1");
   EXPECT_EQ(::fcntl(fd, F_GETFD), FD_CLOEXEC);
   const std::string held = "/proc/self/fd/" + std::to_string(fd);
   EXPECT_EQ(runTask("/bin/sh", {"-c", "test -e " + held}), 1) << "another child got it";
-  ::close(fd);
   // Not executable: the descriptor's file decides, as the path's would.
-  const int plain = ::open(dir.write("plain", "#!/bin/sh\nexit 0\n", 0644).c_str(), O_RDONLY);
-  EXPECT_EQ(runTask("/bin/true", {}, plain), std::nullopt);
-  ::close(plain);
+  const UniqueFd plain(::open(dir.write("plain", "#!/bin/sh\nexit 0\n", 0644).c_str(), O_RDONLY));
+  EXPECT_EQ(runTask("/bin/true", {}, plain.get()), std::nullopt);
 }
 
 TEST(Task, InheritsEnvironmentAndWorkingDirectory) {

@@ -17,6 +17,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/files/UniqueFd.h"
+
 extern char** environ;
 
 namespace platform::testing {
@@ -73,10 +75,11 @@ class LocalHttpServer {
   void start(double lifetimeSeconds) {
     int fds[2];
     if (::pipe(fds) != 0) throw std::runtime_error("pipe");
+    UniqueFd readEnd(fds[0]), writeEnd(fds[1]);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
-    posix_spawn_file_actions_addclose(&actions, fds[0]);
+    posix_spawn_file_actions_adddup2(&actions, writeEnd.get(), STDOUT_FILENO);
+    posix_spawn_file_actions_addclose(&actions, readEnd.get());
     std::string lifetime = std::to_string(lifetimeSeconds);
     std::string rootDir = root(), routes = dir_ + "/routes.json", log = dir_ + "/requests.log";
     std::vector<std::string> args = {
@@ -87,14 +90,12 @@ class LocalHttpServer {
     argv.push_back(nullptr);
     int rc = ::posix_spawnp(&pid_, "python3", &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
-    ::close(fds[1]);
+    writeEnd.reset();  // the server's end only: its exit then ends our read
     if (rc != 0) {
-      ::close(fds[0]);
       pid_ = -1;
       throw std::runtime_error("cannot start the test server");
     }
-    port_ = std::stoi(readLine(fds[0]));
-    ::close(fds[0]);
+    port_ = std::stoi(readLine(readEnd.get()));
   }
 
   static std::string readLine(int fd) {

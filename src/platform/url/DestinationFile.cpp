@@ -24,10 +24,6 @@ int openFile(const std::string& path, int flags) {
 
 }  // namespace
 
-void FileDescriptorCloser::operator()(FileDescriptor d) const {
-  ::close(d.fd);
-}
-
 std::unique_ptr<DestinationFile> DestinationFile::create(const std::string& path,
                                                          bool allowOverwrite,
                                                          std::size_t blockBytes) {
@@ -36,8 +32,7 @@ std::unique_ptr<DestinationFile> DestinationFile::create(const std::string& path
   if (allowOverwrite) {
     int fd = openFile(path, base | O_TRUNC);
     if (fd < 0) return nullptr;
-    return std::unique_ptr<DestinationFile>(
-        new DestinationFile(FdPtr(FileDescriptor(fd)), path, blockBytes));
+    return std::unique_ptr<DestinationFile>(new DestinationFile(UniqueFd(fd), path, blockBytes));
   }
   // O_EXCL also refuses a symbolic link planted under the name, dangling or not.
   for (int suffix = 0; suffix <= kMaxNameSuffix; ++suffix) {
@@ -45,14 +40,14 @@ std::unique_ptr<DestinationFile> DestinationFile::create(const std::string& path
     int fd = openFile(candidate, base | O_EXCL | O_NOFOLLOW);
     if (fd >= 0) {
       return std::unique_ptr<DestinationFile>(
-          new DestinationFile(FdPtr(FileDescriptor(fd)), std::move(candidate), blockBytes));
+          new DestinationFile(UniqueFd(fd), std::move(candidate), blockBytes));
     }
     if (errno != EEXIST) return nullptr;
   }
   return nullptr;
 }
 
-DestinationFile::DestinationFile(FdPtr fd, std::string path, std::size_t blockBytes)
+DestinationFile::DestinationFile(UniqueFd fd, std::string path, std::size_t blockBytes)
     : fd_(std::move(fd)), path_(std::move(path)), blockBytes_(blockBytes) {}
 
 DestinationFile::~DestinationFile() = default;
@@ -81,7 +76,7 @@ bool DestinationFile::flush() {
 
 bool DestinationFile::writeAll(const char* data, std::size_t length) {
   while (length > 0) {
-    ssize_t n = ::write(fd_.get().fd, data, length);
+    ssize_t n = ::write(fd_.get(), data, length);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) return false;
     data += n;
@@ -93,13 +88,13 @@ bool DestinationFile::writeAll(const char* data, std::size_t length) {
 bool DestinationFile::rewind() {
   if (!fd_) return false;
   waiting_ = 0;
-  return ::ftruncate(fd_.get().fd, 0) == 0 && ::lseek(fd_.get().fd, 0, SEEK_SET) == 0;
+  return ::ftruncate(fd_.get(), 0) == 0 && ::lseek(fd_.get(), 0, SEEK_SET) == 0;
 }
 
 bool DestinationFile::close() {
   if (!fd_) return false;
   const bool flushed = flush();
-  return ::close(fd_.release().fd) == 0 && flushed;
+  return fd_.close() && flushed;
 }
 
 }  // namespace platform

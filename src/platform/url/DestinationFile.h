@@ -6,20 +6,9 @@
 #include <memory>
 #include <string>
 
-namespace platform {
+#include "platform/files/UniqueFd.h"
 
-/// A file descriptor that std::unique_ptr can own: -1 is the null value.
-struct FileDescriptor {
-  int fd;
-  FileDescriptor(std::nullptr_t = nullptr) : fd(-1) {}
-  explicit FileDescriptor(int value) : fd(value) {}
-  explicit operator bool() const { return fd >= 0; }
-  bool operator==(const FileDescriptor&) const = default;
-};
-struct FileDescriptorCloser {
-  using pointer = FileDescriptor;
-  void operator()(FileDescriptor d) const;
-};
+namespace platform {
 
 class DestinationFile {
  public:
@@ -38,7 +27,7 @@ class DestinationFile {
   const std::string& path() const { return path_; }
   /// The open file, for a writer that fills it by other means (copy_file_range) instead of
   /// write(); -1 once closed.
-  int descriptor() const { return fd_ ? fd_.get().fd : -1; }
+  int descriptor() const { return fd_.get(); }
   /// Writes every byte; false on any error, a full disk or a write that makes no progress.
   /// With blocks, bytes wait until a whole block is gathered, flush() or close(), and an
   /// error shows at the call that writes them.
@@ -53,12 +42,10 @@ class DestinationFile {
   bool close();
 
  private:
-  using FdPtr = std::unique_ptr<FileDescriptor, FileDescriptorCloser>;
-
-  DestinationFile(FdPtr fd, std::string path, std::size_t blockBytes);
+  DestinationFile(UniqueFd fd, std::string path, std::size_t blockBytes);
   bool writeAll(const char* data, std::size_t length);
 
-  FdPtr fd_;
+  UniqueFd fd_;
   std::string path_;
   std::size_t blockBytes_;
   std::unique_ptr<char[]> block_;  ///< blockBytes_ bytes once the first write comes

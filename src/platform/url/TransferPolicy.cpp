@@ -1,6 +1,7 @@
 #include "platform/url/TransferPolicy.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <random>
@@ -45,6 +46,11 @@ std::optional<std::int64_t> contentRangeStart(const std::string& value) {
 double systemUniform() {
   static std::mt19937_64 engine{std::random_device{}()};
   return std::uniform_real_distribution<double>(0.0, 1.0)(engine);
+}
+
+std::int64_t systemMonotonicMicros() {
+  const auto now = std::chrono::steady_clock::now().time_since_epoch();
+  return std::chrono::duration_cast<std::chrono::microseconds>(now).count();
 }
 
 RetrySchedule::RetrySchedule(std::vector<double> scheduledSeconds, double maxRetryAfterSeconds,

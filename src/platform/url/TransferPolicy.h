@@ -56,6 +56,12 @@ class RetrySchedule {
   UniformSource uniform_;
 };
 
+/// Microseconds of a monotonic clock: read for every time rule of a transfer.
+using MonotonicClock = std::function<std::int64_t()>;
+
+/// The system's monotonic clock (the one the run loop's timeouts follow), in microseconds.
+std::int64_t systemMonotonicMicros();
+
 /// The clocks of one attempt, in microseconds of one monotonic clock.
 struct AttemptClock {
   std::int64_t attemptStart = 0;  ///< the attempt's first request

@@ -115,6 +115,71 @@ long errorCodeFor(CURLcode result) {
   }
 }
 
+// The request headers of every attempt: the no-cache lines, made once per transfer, and
+// for an attempt that resumes, its If-Range line linked after them for that attempt only.
+class RequestHeaders {
+ public:
+  RequestHeaders() = default;
+  ~RequestHeaders() { unlinkIfRange(); }
+  RequestHeaders(const RequestHeaders&) = delete;
+  RequestHeaders& operator=(const RequestHeaders&) = delete;
+
+  /// Makes the no-cache lines; false when they cannot be allocated.
+  bool make() {
+    noCache_.reset(curl_slist_append(nullptr, "Cache-Control: no-cache"));
+    if (!noCache_ || !curl_slist_append(noCache_.get(), "Pragma: no-cache")) return false;
+    last_ = noCache_->next;
+    return true;
+  }
+  /// The list for the next attempt, with "If-Range: validator" at its end unless validator
+  /// is empty; nullptr when it cannot be allocated. The list stays valid until the next call.
+  curl_slist* forAttempt(const std::string& validator) {
+    unlinkIfRange();
+    if (validator.empty()) return noCache_.get();
+    ifRange_.reset(curl_slist_append(nullptr, ("If-Range: " + validator).c_str()));
+    if (!ifRange_) return nullptr;
+    last_->next = ifRange_.get();
+    return noCache_.get();
+  }
+
+ private:
+  // Each list is freed on its own: the no-cache list must not reach the If-Range line then.
+  void unlinkIfRange() {
+    if (last_ != nullptr) last_->next = nullptr;
+    ifRange_.reset();
+  }
+
+  SlistPtr noCache_;
+  curl_slist* last_ = nullptr;  ///< the no-cache list's last line
+  SlistPtr ifRange_;
+};
+
+// What the answer to the current request has shown; a redirect's next hop starts anew.
+struct Response {
+  bool seen = false;         ///< its status and headers were acted on
+  bool discardBody = false;  ///< a redirect's body: not the resource
+};
+
+// One attempt: its first request, the redirects it follows and the answer that ends it.
+// Every attempt starts from a fresh one.
+struct Attempt {
+  Attempt(const UrlDownloadOptions& options, std::int64_t now, std::int64_t from)
+      : speed(options.speedWindowSeconds, options.minimumBytesPerSecond), resumeFrom(from) {
+    clock.attemptStart = now;
+    speed.restart(now);
+  }
+
+  AttemptClock clock;              ///< monotonic microseconds
+  std::int64_t bytesReceived = 0;  ///< on the wire, headers included
+  SpeedWindow speed;
+  std::int64_t resumeFrom = 0;  ///< the Range asked for; 0 when the whole entity is asked
+  bool retryStatus = false;     ///< the failure is an answer that asks to try again
+  std::int64_t retryAfter = 0;  ///< seconds the server asked to wait; 0 when it did not say
+  int redirects = 0;
+  std::optional<UrlError> pendingError;  ///< the first failure, reported when libcurl is done
+  Response response;
+};
+
 }  // namespace
 
 struct UrlDownload::Impl {
@@ -157,7 +222,7 @@ struct UrlDownload::Impl {
                   const GzipDecoder::Sink& sink);
   bool writeEntity(const char* data, std::size_t length);
   std::string headerValue(const char* name) const;
-  bool attemptTooSlow(gint64 now);
+  bool attemptTooSlow(std::int64_t now);
   bool store(const char* data, std::size_t length);
   bool writeDecoded(const char* data, std::size_t length);
   UrlResponse currentResponse() const;
@@ -165,7 +230,7 @@ struct UrlDownload::Impl {
   void fail(long code) { fail(makeUrlError(code, currentUrl())); }
   void fail(UrlError error);
   void report();
-  bool interrupted() const { return cancelled || pendingError.has_value(); }
+  bool interrupted() const { return cancelled || attempt.pendingError.has_value(); }
 
   UrlDownload* owner = nullptr;
   UrlDownloadDelegate& delegate;
@@ -182,21 +247,8 @@ struct UrlDownload::Impl {
   int retries = 0;  ///< attempts made after the first
   RetrySchedule retrySchedule{options.retryWaitsSeconds, options.maxRetryAfterSeconds,
                               options.uniformRandom};
-
-  // Per attempt.
-  AttemptClock clock;              ///< monotonic microseconds
-  std::int64_t bytesReceived = 0;  ///< on the wire, headers included
-  SpeedWindow speed{options.speedWindowSeconds, options.minimumBytesPerSecond};
-  std::int64_t resumeFrom = 0;   ///< the Range asked for; 0 when the whole entity is asked
-  bool retryStatus = false;      ///< the failure is an answer that asks to try again
   bool restartFromZero = false;  ///< the next attempt must not ask for a range
-  std::int64_t retryAfter = 0;   ///< seconds the server asked to wait; 0 when it did not say
-  int redirects = 0;
-
-  // Per response: cleared on each redirect.
-  bool responseSeen = false;
-  bool discardBody = false;
-  std::optional<UrlError> pendingError;  ///< the first failure, reported when libcurl is done
+  Attempt attempt{options, 0, 0};
 
   // Per transfer: the file and what identifies the entity stored in it.
   std::string destination;
@@ -209,8 +261,7 @@ struct UrlDownload::Impl {
   std::string validator;  ///< the stored entity's If-Range value; empty: cannot resume
 
   std::unique_ptr<ProxyLookup> proxyLookup;  ///< the desktop's proxy for the next request
-  SlistPtr headers;
-  SlistPtr rangeHeaders;  ///< headers plus If-Range, for a resuming attempt
+  RequestHeaders headers;
   EasyPtr easy;
   MultiPtr multi;
 };
@@ -228,9 +279,7 @@ bool UrlDownload::Impl::configure(const std::string& address) {
   easy.reset(curl_easy_init());
   multi.reset(curl_multi_init());
   if (!easy || !multi) return false;
-  headers.reset(curl_slist_append(nullptr, "Cache-Control: no-cache"));
-  if (headers) curl_slist_append(headers.get(), "Pragma: no-cache");
-  if (!headers) return false;
+  if (!headers.make()) return false;
 
   const long timeoutMs = std::lround(options.timeoutSeconds * 1000.0);
   CURL* e = easy.get();
@@ -239,7 +288,6 @@ bool UrlDownload::Impl::configure(const std::string& address) {
             curl_easy_setopt(e, CURLOPT_REDIR_PROTOCOLS_STR, "http,https") == CURLE_OK;
   if (!ok) return false;
   curl_easy_setopt(e, CURLOPT_NOSIGNAL, 1L);
-  curl_easy_setopt(e, CURLOPT_HTTPHEADER, headers.get());
   curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT_MS, timeoutMs);
   curl_easy_setopt(e, CURLOPT_HEADERFUNCTION, &Impl::onHeader);
   curl_easy_setopt(e, CURLOPT_HEADERDATA, this);
@@ -273,33 +321,16 @@ bool UrlDownload::Impl::startAttempt() {
   CURL* e = easy.get();
   const bool resume =
       bytesWritten > 0 && !validator.empty() && !decode && !contentDecoder && !restartFromZero;
-  resumeFrom = resume ? bytesWritten : 0;
   restartFromZero = false;
-  retryStatus = false;
-  retryAfter = 0;
-  redirects = 0;
-  responseSeen = false;
-  discardBody = false;
-  pendingError.reset();
+  attempt = Attempt(options, options.monotonicClock(), resume ? bytesWritten : 0);
   curl_easy_setopt(e, CURLOPT_URL, url.c_str());
-  if (resume) {
-    const std::string range = std::to_string(resumeFrom) + "-";
-    const std::string ifRange = "If-Range: " + validator;
-    rangeHeaders.reset(curl_slist_append(nullptr, "Cache-Control: no-cache"));
-    if (!rangeHeaders || !curl_slist_append(rangeHeaders.get(), "Pragma: no-cache") ||
-        !curl_slist_append(rangeHeaders.get(), ifRange.c_str()))
-      return false;
-    curl_easy_setopt(e, CURLOPT_RANGE, range.c_str());
-    curl_easy_setopt(e, CURLOPT_HTTPHEADER, rangeHeaders.get());
-  } else {
-    curl_easy_setopt(e, CURLOPT_RANGE, nullptr);
-    curl_easy_setopt(e, CURLOPT_HTTPHEADER, headers.get());
-  }
+  curl_slist* requestHeaders = headers.forAttempt(resume ? validator : std::string());
+  if (requestHeaders == nullptr) return false;
+  curl_easy_setopt(e, CURLOPT_HTTPHEADER, requestHeaders);
+  const std::string range = std::to_string(attempt.resumeFrom) + "-";
+  curl_easy_setopt(e, CURLOPT_RANGE, resume ? range.c_str() : nullptr);
   // A retry never reuses the connection that just failed it.
   curl_easy_setopt(e, CURLOPT_FRESH_CONNECT, retries > 0 ? 1L : 0L);
-  bytesReceived = 0;
-  clock.attemptStart = g_get_monotonic_time();
-  speed.restart(clock.attemptStart);
   return sendRequest(url);
 }
 
@@ -333,8 +364,8 @@ bool UrlDownload::Impl::attach() {
 
 // The clocks of a request that is about to be sent (an attempt or a redirect's next hop).
 void UrlDownload::Impl::newRequest() {
-  clock.requestStart = clock.lastActivity = g_get_monotonic_time();
-  clock.headersComplete = false;
+  attempt.clock.requestStart = attempt.clock.lastActivity = options.monotonicClock();
+  attempt.clock.headersComplete = false;
 }
 
 gboolean UrlDownload::Impl::onWatchdog(gpointer self) {
@@ -342,10 +373,10 @@ gboolean UrlDownload::Impl::onWatchdog(gpointer self) {
   // Not inside a loop nested in a libcurl callback, and not while waiting to retry; a
   // request that waits for its proxy is held to the header deadline.
   if (impl->insideCurl > 0 || (!impl->attached && !impl->proxyLookup)) return G_SOURCE_CONTINUE;
-  const gint64 now = g_get_monotonic_time();
   const UrlDownloadOptions& o = impl->options;
+  const std::int64_t now = o.monotonicClock();
   const AttemptTimeLimits limits{o.timeoutSeconds, o.headerDeadlineSeconds, o.attemptLimitSeconds};
-  if (!attemptOutOfTime(impl->clock, limits, now) && !impl->attemptTooSlow(now)) {
+  if (!attemptOutOfTime(impl->attempt.clock, limits, now) && !impl->attemptTooSlow(now)) {
     return G_SOURCE_CONTINUE;
   }
   impl->fail(kUrlErrorTimedOut);
@@ -354,23 +385,23 @@ gboolean UrlDownload::Impl::onWatchdog(gpointer self) {
   return G_SOURCE_CONTINUE;
 }
 
-bool UrlDownload::Impl::attemptTooSlow(gint64 now) {
-  speed.sample(now, bytesReceived);
-  return speed.tooSlow();
+bool UrlDownload::Impl::attemptTooSlow(std::int64_t now) {
+  attempt.speed.sample(now, attempt.bytesReceived);
+  return attempt.speed.tooSlow();
 }
 
 size_t UrlDownload::Impl::onHeader(char* data, size_t size, size_t count, void* self) {
   auto* impl = static_cast<Impl*>(self);
   const std::size_t length = size * count;
-  impl->clock.lastActivity = g_get_monotonic_time();
-  impl->bytesReceived += static_cast<std::int64_t>(length);
+  impl->attempt.clock.lastActivity = impl->options.monotonicClock();
+  impl->attempt.bytesReceived += static_cast<std::int64_t>(length);
   // The empty line ends a header block; an interim answer (100 Continue) has more to come.
   const bool blank =
       (length == 2 && data[0] == '\r' && data[1] == '\n') || (length == 1 && data[0] == '\n');
   if (blank) {
     long status = 0;
     curl_easy_getinfo(impl->easy.get(), CURLINFO_RESPONSE_CODE, &status);
-    if (status >= 200) impl->clock.headersComplete = true;
+    if (status >= 200) impl->attempt.clock.headersComplete = true;
   }
   return length;
 }
@@ -485,11 +516,11 @@ void UrlDownload::Impl::checkDone() {
 size_t UrlDownload::Impl::onWrite(char* data, size_t size, size_t count, void* self) {
   auto* impl = static_cast<Impl*>(self);
   const std::size_t length = size * count;
-  impl->clock.lastActivity = g_get_monotonic_time();
-  impl->bytesReceived += static_cast<std::int64_t>(length);
+  impl->attempt.clock.lastActivity = impl->options.monotonicClock();
+  impl->attempt.bytesReceived += static_cast<std::int64_t>(length);
   if (impl->interrupted()) return 0;
-  if (!impl->responseSeen && !impl->beginResponse()) return 0;
-  if (impl->discardBody) return length;
+  if (!impl->attempt.response.seen && !impl->beginResponse()) return 0;
+  if (impl->attempt.response.discardBody) return length;
   return impl->store(data, length) ? length : 0;
 }
 
@@ -516,7 +547,7 @@ UrlResponse UrlDownload::Impl::currentResponse() const {
 // Runs at the first body byte of a response, or at its end when it had no body: the
 // status, headers and final URL are known by then.
 bool UrlDownload::Impl::beginResponse() {
-  responseSeen = true;
+  attempt.response.seen = true;
   long status = 0;
   curl_easy_getinfo(easy.get(), CURLINFO_RESPONSE_CODE, &status);
   // libcurl works out the redirect's target only once the transfer is over; here the
@@ -524,10 +555,10 @@ bool UrlDownload::Impl::beginResponse() {
   curl_header* location = nullptr;
   if (status >= 300 && status < 400 &&
       curl_easy_header(easy.get(), "Location", 0, CURLH_HEADER, -1, &location) == CURLHE_OK) {
-    discardBody = true;
+    attempt.response.discardBody = true;
     return true;
   }
-  if (resumeFrom > 0) return continueOrRestart(status);
+  if (attempt.resumeFrom > 0) return continueOrRestart(status);
   // Only a success response has a body worth a file.
   if (status < 200 || status >= 300) return refuseStatus(status);
   const UrlResponse response = currentResponse();
@@ -554,10 +585,10 @@ bool UrlDownload::Impl::beginResponse() {
 // later" answers leave room for another attempt.
 bool UrlDownload::Impl::refuseStatus(long status) {
   if (isRetryableStatus(status)) {
-    retryStatus = true;
+    attempt.retryStatus = true;
     curl_off_t seconds = 0;
     curl_easy_getinfo(easy.get(), CURLINFO_RETRY_AFTER, &seconds);
-    retryAfter = static_cast<std::int64_t>(seconds);
+    attempt.retryAfter = static_cast<std::int64_t>(seconds);
   }
   fail(status == 404 || status == 410 ? kUrlErrorFileDoesNotExist : kUrlErrorBadServerResponse);
   return false;
@@ -567,11 +598,12 @@ bool UrlDownload::Impl::refuseStatus(long status) {
 // whole entity replaces what the file holds, and anything else costs an attempt that then
 // asks for the whole entity.
 bool UrlDownload::Impl::continueOrRestart(long status) {
-  if (status == 206 && contentRangeStart(headerValue("Content-Range")) == resumeFrom) return true;
+  if (status == 206 && contentRangeStart(headerValue("Content-Range")) == attempt.resumeFrom)
+    return true;
   if (status == 200) return restartFile(currentResponse());
   if (status == 206 || status == 416) {
     restartFromZero = true;
-    retryStatus = true;
+    attempt.retryStatus = true;
     fail(kUrlErrorBadServerResponse);
     return false;
   }
@@ -661,9 +693,9 @@ bool UrlDownload::Impl::writeDecoded(const char* data, std::size_t length) {
 
 // The end of a transfer as libcurl sees it: the last checks before report().
 void UrlDownload::Impl::onDone(CURLcode result) {
-  if (!pendingError && result != CURLE_OK) fail(errorCodeFor(result));
-  if (!interrupted() && !responseSeen) beginResponse();
-  if (!interrupted() && discardBody && followRedirect()) return;
+  if (!attempt.pendingError && result != CURLE_OK) fail(errorCodeFor(result));
+  if (!interrupted() && !attempt.response.seen) beginResponse();
+  if (!interrupted() && attempt.response.discardBody && followRedirect()) return;
   // A gzip body that stops before its trailer is a truncated download, not a file.
   const bool cutShort =
       (decoder && !decoder->finished()) || (contentDecoder && !contentDecoder->finished());
@@ -676,8 +708,8 @@ void UrlDownload::Impl::endAttempt() {
   // The bytes that wait in the file's block arrived before whatever ended the attempt, and
   // a retry resumes after them: a failure to write them ends the transfer as a write error.
   if (file && !cancelled && !file->flush()) {
-    pendingError = makeUrlError(kUrlErrorCannotWriteToFile, currentUrl());
-    retryStatus = false;
+    attempt.pendingError = makeUrlError(kUrlErrorCannotWriteToFile, currentUrl());
+    attempt.retryStatus = false;
   }
   if (shouldRetry()) return scheduleRetry();
   if (!interrupted() && (!file || !file->close())) fail(kUrlErrorCannotWriteToFile);
@@ -685,9 +717,9 @@ void UrlDownload::Impl::endAttempt() {
 }
 
 bool UrlDownload::Impl::shouldRetry() const {
-  if (cancelled || !pendingError) return false;
+  if (cancelled || !attempt.pendingError) return false;
   if (retries >= retrySchedule.maxRetries()) return false;
-  return retryStatus || isRetryableError(pendingError->code);
+  return attempt.retryStatus || isRetryableError(attempt.pendingError->code);
 }
 
 void UrlDownload::Impl::scheduleRetry() {
@@ -695,7 +727,7 @@ void UrlDownload::Impl::scheduleRetry() {
   attached = false;
   proxyLookup.reset();
   ++retries;
-  const double wait = retrySchedule.waitBefore(retries, retryAfter);
+  const double wait = retrySchedule.waitBefore(retries, attempt.retryAfter);
   delegate.willRetry(*owner, bytesWritten, retries, retrySchedule.maxRetries());
   if (cancelled) return;
   retryWait = g_timeout_add_full(G_PRIORITY_DEFAULT, static_cast<guint>(std::lround(wait * 1000)),
@@ -707,7 +739,7 @@ void UrlDownload::Impl::scheduleRetry() {
 void UrlDownload::Impl::report() {
   stop();
   if (cancelled) return;
-  if (pendingError) return delegate.didFailWithError(*owner, *pendingError);
+  if (attempt.pendingError) return delegate.didFailWithError(*owner, *attempt.pendingError);
   delegate.downloadDidFinish(*owner);
 }
 
@@ -716,7 +748,7 @@ bool UrlDownload::Impl::followRedirect() {
   char* target = nullptr;
   curl_easy_getinfo(easy.get(), CURLINFO_REDIRECT_URL, &target);
   const std::string newUrl = target != nullptr ? target : "";
-  if (++redirects > kMaxRedirects) {
+  if (++attempt.redirects > kMaxRedirects) {
     fail(kUrlErrorHTTPTooManyRedirects);
     return false;
   }
@@ -729,8 +761,7 @@ bool UrlDownload::Impl::followRedirect() {
   if (interrupted()) return false;
   curl_multi_remove_handle(multi.get(), easy.get());
   attached = false;
-  responseSeen = false;
-  discardBody = false;
+  attempt.response = {};
   curl_easy_setopt(easy.get(), CURLOPT_URL, newUrl.c_str());
   if (sendRequest(newUrl)) return true;
   fail(makeUrlError(kUrlErrorUnknown, newUrl));
@@ -738,7 +769,7 @@ bool UrlDownload::Impl::followRedirect() {
 }
 
 void UrlDownload::Impl::fail(UrlError error) {
-  if (!pendingError) pendingError = std::move(error);
+  if (!attempt.pendingError) attempt.pendingError = std::move(error);
 }
 
 std::unique_ptr<UrlDownload> UrlDownload::start(const std::string& url,

@@ -101,6 +101,7 @@ struct UrlDownloadOptions {
   /// of retries. Each wait is drawn from [half, full] of its value with uniformRandom.
   std::vector<double> retryWaitsSeconds = {1, 2, 4, 8};
   UniformSource uniformRandom = systemUniform;
+  MonotonicClock monotonicClock = systemMonotonicMicros;  ///< every time rule below reads it
   double maxRetryAfterSeconds = 30;  ///< the longest wait a 502, 503 or 504 may ask for
   /// An attempt fails as timed out when it averages under minimumBytesPerSecond over any
   /// window of speedWindowSeconds, its response headers take longer than

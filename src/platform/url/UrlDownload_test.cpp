@@ -308,6 +308,19 @@ TEST_F(UrlDownloadTest, StalledTransferTimesOut) {
   ASSERT_TRUE(rec_.error);
   EXPECT_EQ(rec_.error->code, kUrlErrorTimedOut);
   EXPECT_EQ(rec_.error->localizedDescription, "The request timed out.");
+
+  // The wait is judged by the transfer's clock: one that stands where the system's stands
+  // while data comes, then jumps an hour, ends the default 30 s wait at the first look.
+  const std::int64_t start = systemMonotonicMicros();
+  bool stalled = false;
+  UrlDownloadOptions jumping = once();
+  jumping.monotonicClock = [&] { return start + (stalled ? std::int64_t{3600} * 1000000 : 0); };
+  rec_ = Recorder{};
+  rec_.directory = dir_;
+  rec_.onData = [&](UrlDownload&) { stalled = rec_.received >= 20000; };
+  ASSERT_TRUE(run("/stall", jumping));
+  ASSERT_TRUE(rec_.error);
+  EXPECT_EQ(rec_.error->code, kUrlErrorTimedOut);
 }
 
 TEST_F(UrlDownloadTest, CapStopsEndlessAndBombBodiesWithinTheLimit) {

@@ -16,31 +16,23 @@ std::string systemError(const std::string& what, const std::string& path) {
   return what + " " + path + ": " + std::strerror(errno);
 }
 
-struct FdCloser {
-  int fd;
-  ~FdCloser() {
-    if (fd >= 0) ::close(fd);
-  }
-};
-
 }  // namespace
 
 StagedFile::StagedFile(std::string finalPath) : finalPath_(std::move(finalPath)) {
   path_ = platform::appendPathComponent(platform::parentDirectory(finalPath_),
                                         "." + platform::lastPathComponent(finalPath_) + ".XXXXXX");
-  fd_ = ::mkostemp(path_.data(), O_CLOEXEC);
-  if (fd_ < 0) error_ = systemError("cannot create a file beside", finalPath_);
+  fd_.reset(::mkostemp(path_.data(), O_CLOEXEC));
+  if (!fd_) error_ = systemError("cannot create a file beside", finalPath_);
 }
 
 StagedFile::~StagedFile() {
-  if (fd_ >= 0) ::close(fd_);
-  if (!committed_ && fd_ >= 0) ::unlink(path_.c_str());
+  if (fd_ && !committed_) ::unlink(path_.c_str());
 }
 
 bool StagedFile::write(const std::string& bytes) {
   std::size_t done = 0;
   while (done < bytes.size()) {
-    const ssize_t n = ::write(fd_, bytes.data() + done, bytes.size() - done);
+    const ssize_t n = ::write(fd_.get(), bytes.data() + done, bytes.size() - done);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {
       error_ = systemError("cannot write", path_);
@@ -52,14 +44,14 @@ bool StagedFile::write(const std::string& bytes) {
 }
 
 bool StagedFile::copyFrom(const std::string& source) {
-  FdCloser in{::open(source.c_str(), O_RDONLY | O_CLOEXEC)};
-  if (in.fd < 0) {
+  const platform::UniqueFd in(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!in) {
     error_ = systemError("cannot read", source);
     return false;
   }
   char buffer[1 << 16];
   for (;;) {
-    const ssize_t n = ::read(in.fd, buffer, sizeof buffer);
+    const ssize_t n = ::read(in.get(), buffer, sizeof buffer);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) {
       error_ = systemError("cannot read", source);
@@ -71,7 +63,7 @@ bool StagedFile::copyFrom(const std::string& source) {
 }
 
 bool StagedFile::commit(unsigned mode) {
-  if (::fchmod(fd_, mode) != 0 || ::fsync(fd_) != 0) {
+  if (::fchmod(fd_.get(), mode) != 0 || ::fsync(fd_.get()) != 0) {
     error_ = systemError("cannot finish", path_);
     return false;
   }

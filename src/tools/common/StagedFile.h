@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "platform/files/UniqueFd.h"
+
 namespace tools {
 
 class StagedFile {
@@ -17,13 +19,13 @@ class StagedFile {
   StagedFile(const StagedFile&) = delete;
   StagedFile& operator=(const StagedFile&) = delete;
 
-  bool ok() const { return fd_ >= 0; }
+  bool ok() const { return static_cast<bool>(fd_); }
   const std::string& error() const { return error_; }
   /// The temporary file's path, to write through other means (a library's file BIO).
   const std::string& path() const { return path_; }
   /// The temporary file's descriptor, to write through a library that takes one; it stays
   /// owned by the StagedFile, which closes it.
-  int fd() const { return fd_; }
+  int fd() const { return fd_.get(); }
 
   /// Appends bytes; false (with error()) when they cannot all be written.
   bool write(const std::string& bytes);
@@ -36,7 +38,7 @@ class StagedFile {
   std::string finalPath_;
   std::string path_;
   std::string error_;
-  int fd_ = -1;
+  platform::UniqueFd fd_;
   bool committed_ = false;
 };
 

@@ -9,21 +9,21 @@
 #include <sstream>
 #include <string>
 
+#include "platform/files/UniqueFd.h"
+
 namespace ui::testing {
 
 class RedirectedFd {
  public:
   explicit RedirectedFd(int target) : target_(target), saved_(dup(target)) {
-    if (pipe(fds_) != 0) return;
-    fcntl(fds_[0], F_SETFL, O_NONBLOCK);
-    dup2(target == 0 ? fds_[0] : fds_[1], target);
+    int fds[2];
+    if (pipe(fds) != 0) return;
+    read_.reset(fds[0]);
+    write_.reset(fds[1]);
+    fcntl(read_.get(), F_SETFL, O_NONBLOCK);
+    dup2(target == 0 ? read_.get() : write_.get(), target);
   }
-  ~RedirectedFd() {
-    dup2(saved_, target_);
-    close(saved_);
-    close(fds_[0]);
-    close(fds_[1]);
-  }
+  ~RedirectedFd() { dup2(saved_.get(), target_); }
   RedirectedFd(const RedirectedFd&) = delete;
   RedirectedFd& operator=(const RedirectedFd&) = delete;
 
@@ -32,14 +32,14 @@ class RedirectedFd {
     std::string out;
     char buffer[1024];
     ssize_t n;
-    while ((n = ::read(fds_[0], buffer, sizeof buffer)) > 0) out.append(buffer, n);
+    while ((n = ::read(read_.get(), buffer, sizeof buffer)) > 0) out.append(buffer, n);
     return out;
   }
 
  private:
   int target_;
-  int saved_;
-  int fds_[2] = {-1, -1};
+  platform::UniqueFd saved_;
+  platform::UniqueFd read_, write_;
 };
 
 /// True when libgtk-3 is mapped into this process.
