@@ -3,14 +3,11 @@
 #include <openssl/err.h>
 #include <openssl/x509v3.h>
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cstdint>
 #include <memory>
 
 #include "signature/OrvelRootCert.h"
+#include "signature/SignedDataReader.h"
 
 namespace signature {
 namespace {
@@ -90,92 +87,6 @@ void resetChainState() {
   while (sk_X509_num(gCertChain) > 0) X509_free(sk_X509_pop(gCertChain));
   gCallbackErrorNumber = 0;
   gCallbackError.reset();
-}
-
-// The verification asks its source for 4 KiB at a time; read straight from the file that
-// is one system call per 4 KiB, which costs more than the digest. A buffer of this size in
-// front of the file makes it one call per block, and still fits the core's cache.
-constexpr long kDataReadBlockBytes = 256 * 1024;
-
-// A reader of fd from its start that leaves fd open for its owner; null when fd cannot be
-// read from its start.
-BIO* openDescriptor(int fd) {
-  if (fd < 0 || ::lseek(fd, 0, SEEK_SET) != 0) return nullptr;
-  return BIO_new_fd(fd, BIO_NOCLOSE);
-}
-
-// source behind a read buffer of kDataReadBlockBytes; takes source, also on failure. Null
-// when either is null.
-BIO* inLargeBlocks(BIO* source) {
-  BioPtr owned(source);
-  if (!owned) return nullptr;
-  BioPtr buffer(BIO_new(BIO_f_buffer()));
-  if (!buffer || BIO_set_read_buffer_size(buffer.get(), kDataReadBlockBytes) != 1) return nullptr;
-  BIO_push(buffer.get(), owned.release());
-  return buffer.release();
-}
-
-constexpr uint64_t kReleaseBytes = 1024 * 1024;
-
-// The copy of the data that a pass writes, and how far it got.
-struct DataCopy {
-  int fd;
-  int dataFd;  // the data file's descriptor when it may release what is copied; else -1
-  uint64_t copied = 0;
-  bool failed = false;
-};
-
-bool writeAt(int fd, const char* bytes, size_t length, uint64_t at) {
-  while (length > 0) {
-    const ssize_t n = ::pwrite(fd, bytes, length, static_cast<off_t>(at));
-    if (n <= 0) return false;
-    bytes += n;
-    length -= static_cast<size_t>(n);
-    at += static_cast<uint64_t>(n);
-  }
-  return true;
-}
-
-// Called after every read from the data file, with the block just read into the buffer
-// that the digest reads next: the copy is written from the very bytes the digest will
-// see. The file's copied bytes are then released (a hole punched, its size kept, a whole
-// MiB at a time): nothing reads them again, the data file and the copy never take the
-// memory of two installers, and the copy goes into pages that were just in use rather than
-// into memory the system must first make ready. Where the data descriptor is not writable
-// or the file system punches no holes, the data simply stays.
-long copyReadData(BIO* source, int operation, const char* block, size_t, int, long, int result,
-                  size_t* read) {
-  auto* copy = reinterpret_cast<DataCopy*>(BIO_get_callback_arg(source));
-  if (operation != (BIO_CB_READ | BIO_CB_RETURN) || result <= 0 || copy->failed) return result;
-  copy->failed = !writeAt(copy->fd, block, *read, copy->copied);
-  const uint64_t from = copy->copied / kReleaseBytes * kReleaseBytes;
-  copy->copied += *read;
-  const uint64_t to = copy->copied / kReleaseBytes * kReleaseBytes;
-  if (copy->dataFd >= 0 && to > from) {
-    ::fallocate(copy->dataFd, FALLOC_FL_PUNCH_HOLE | FALLOC_FL_KEEP_SIZE, static_cast<off_t>(from),
-                static_cast<off_t>(to - from));
-  }
-  return result;
-}
-
-// The data's reader, its copy (when data asks for one) hooked to every read; null, with
-// the message kept, when either cannot be had.
-BioPtr openData(const SignedData& data, DataCopy& copy, std::string& error) {
-  // Streamed through the digest by the library; the file is never loaded whole.
-  BIO* source =
-      data.descriptor ? openDescriptor(*data.descriptor) : BIO_new_file(data.path.c_str(), "rb");
-  if (data.copy && source != nullptr) {
-    if (::ftruncate(copy.fd, 0) != 0) {
-      BIO_free(source);
-      keepFirstError(error, "Unable to copy data " + data.path);
-      return nullptr;
-    }
-    BIO_set_callback_arg(source, reinterpret_cast<char*>(&copy));
-    BIO_set_callback_ex(source, copyReadData);
-  }
-  BioPtr reader(inLargeBlocks(source));
-  if (!reader) keepFirstError(error, "Unable to read data " + data.path);
-  return reader;
 }
 
 }  // namespace
@@ -340,10 +251,12 @@ bool verifyDetachedSignature(PKCS7* p7, const SignedData& data, std::string& err
     keepFirstError(error, "Failed to create store pkcs7 signature");
     return false;
   }
-  DataCopy copy{data.copy.value_or(-1), data.descriptor.value_or(-1)};
-  BioPtr reader = openData(data, copy, error);
-  if (!reader) return false;
-  const bool verified = PKCS7_verify(p7, nullptr, store.get(), reader.get(), nullptr, 0) == 1;
+  SignedDataReader reader(data);
+  if (reader.bio() == nullptr) {
+    keepFirstError(error, reader.problem());
+    return false;
+  }
+  const bool verified = PKCS7_verify(p7, nullptr, store.get(), reader.bio(), nullptr, 0) == 1;
   // The library's error queue would otherwise grow with every rejected signature.
   ERR_clear_error();
   if (!verified) {
@@ -352,7 +265,7 @@ bool verifyDetachedSignature(PKCS7* p7, const SignedData& data, std::string& err
   }
   // The library digested what it read, to the end: the copy holds the digested bytes only
   // when it took every one of them.
-  if (data.copy && (copy.failed || copy.copied != BIO_number_read(reader.get()))) {
+  if (!reader.copiedEveryByteRead()) {
     keepFirstError(error, "Unable to copy data " + data.path);
     return false;
   }

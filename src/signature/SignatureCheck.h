@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "signature/OpenSslOwners.h"
+#include "signature/SignedDataReader.h"
 
 namespace signature {
 
@@ -38,19 +39,6 @@ const std::optional<std::string>& callbackError();
 /// Keep-first: error takes message only while error is empty. Every check that takes an
 /// error reports through this rule, so the text of the first failing step survives.
 void keepFirstError(std::string& error, const std::string& message);
-
-/// The bytes a first pass judges, and where a copy of them goes as they are digested.
-struct SignedData {
-  /// The data file: opened when there is no descriptor, and the name in messages.
-  std::string path;
-  /// Read from its start instead of path; the caller's, left open. Negative: a file that
-  /// could not be opened.
-  std::optional<int> descriptor;
-  /// Receives every digested byte, over whatever it held; the caller's, left open. When
-  /// descriptor is open for writing, the data's blocks are released (holes punched, a MiB
-  /// at a time, the size kept) once they are in the copy.
-  std::optional<int> copy;
-};
 
 /// Parses signaturePath as one DER PKCS#7 and checks its first signer's names and usage;
 /// null (with the message kept in error) on any failure.
