@@ -299,9 +299,8 @@ void Bootstrapper::handleDownloaderDone(bool success, const std::vector<std::str
 }
 
 void Bootstrapper::notifySignatureDone(const platform::Notification& n) {
-  const bool* valid = userInfoValue<bool>(n, signature::kSignatureKeyIsValid);
-  const bool* cancelled = userInfoValue<bool>(n, signature::kSignatureKeyCancelled);
-  handleSignatureDone(valid && *valid, n.object, cancelled && *cancelled);
+  const signature::SignatureVerdict verdict = signature::verdictOf(n);
+  handleSignatureDone(verdict.valid, verdict.verifier, verdict.cancelled);
 }
 
 void Bootstrapper::handleSignatureDone(bool valid, const void* signatureVerifier, bool cancelled) {

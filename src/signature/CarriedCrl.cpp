@@ -2,12 +2,12 @@
 
 #include <openssl/err.h>
 
-#include "signature/SignatureVerification.h"
+#include "signature/RevocationCheck.h"
 
 namespace signature {
 
 std::optional<download::CarriedFile> carriedCrlUse(const std::string& path, std::time_t now) {
-  const CrlPtr crl = SignatureVerification::readCrlFromPath(path);
+  const CrlPtr crl = readCrlFromPath(path);
   if (!crl) return std::nullopt;
   const ASN1_TIME* nextUpdate = X509_CRL_get0_nextUpdate(crl.get());
   // 1: the next update is after now. A list without one never counts as current here,

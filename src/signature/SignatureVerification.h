@@ -1,7 +1,9 @@
 #pragma once
 // Decides whether a downloaded file may be run: its detached PKCS#7 signature, the signer's
 // subject and usage, the chain to the one embedded root, and the chain's revocation lists.
-// The verdict always arrives later as one queued "SignatureVerifyDone" notification.
+// The verdict always arrives later as one queued "SignatureVerifyDone" notification. The
+// checks themselves are synchronous functions (SignatureCheck.h, RevocationCheck.h,
+// VerificationPasses.h) that the class runs under its own names.
 
 #include <openssl/pkcs7.h>
 #include <openssl/x509.h>
@@ -13,6 +15,9 @@
 #include <vector>
 
 #include "platform/runloop/NotificationCenter.h"
+#include "signature/OpenSslOwners.h"
+#include "signature/RevocationCheck.h"
+#include "signature/SignatureCheck.h"
 
 namespace download {
 class Downloader;
@@ -25,39 +30,20 @@ inline constexpr char kSignatureKeyIsValid[] = "SignatureKeyIsValid";  ///< bool
 /// bool: the person cancelled the revocation-list download, so there is no verdict to act on.
 inline constexpr char kSignatureKeyCancelled[] = "SignatureKeyCancelled";
 
-/// Owners of the library's objects: each frees with the library's own function.
-struct OpenSslFree {
-  void operator()(PKCS7* p) const { PKCS7_free(p); }
-  void operator()(X509* p) const { X509_free(p); }
-  void operator()(X509_CRL* p) const { X509_CRL_free(p); }
-  void operator()(X509_STORE* p) const { X509_STORE_free(p); }
-  void operator()(X509_STORE_CTX* p) const { X509_STORE_CTX_free(p); }
-  void operator()(STACK_OF(X509) * p) const { sk_X509_pop_free(p, X509_free); }
-  void operator()(BIO* p) const { BIO_free_all(p); }
+/// What "SignatureVerifyDone" carries, as sendNotificationOfResult posts it.
+struct SignatureVerdict {
+  /// The notification's object: the verifier that decided; for identity only.
+  const void* verifier = nullptr;
+  bool valid = false;      ///< "SignatureKeyIsValid"
+  bool cancelled = false;  ///< "SignatureKeyCancelled"
 };
-using Pkcs7Ptr = std::unique_ptr<PKCS7, OpenSslFree>;
-using X509Ptr = std::unique_ptr<X509, OpenSslFree>;
-using CrlPtr = std::unique_ptr<X509_CRL, OpenSslFree>;
-using StorePtr = std::unique_ptr<X509_STORE, OpenSslFree>;
-using StoreCtxPtr = std::unique_ptr<X509_STORE_CTX, OpenSslFree>;
-using X509StackPtr = std::unique_ptr<STACK_OF(X509), OpenSslFree>;
-using BioPtr = std::unique_ptr<BIO, OpenSslFree>;
+
+/// The payload of n, a "SignatureVerifyDone" notification from any sender: a key that is
+/// missing or holds another type reads as false.
+SignatureVerdict verdictOf(const platform::Notification& n);
 
 /// A list of local file paths shared with its producer (the Downloader's result list).
 using PathList = std::shared_ptr<std::vector<std::string>>;
-
-/// The verify callback of every store made here: records each accepted certificate in
-/// the process-wide chain and each error in the process-wide last error; returns ok.
-int verifyCallback(int ok, X509_STORE_CTX* ctx);
-
-/// The certificates that the chain checks of the current verification accepted, in the
-/// order the callback saw them (root first); emptied when a verification's first pass
-/// begins. Never null after start-up unless a list could not be made.
-STACK_OF(X509) * certChain();
-/// The last chain error code of the current verification; 0 when it has met none.
-int callbackErrorNumber();
-/// The library's text for callbackErrorNumber(); none when the verification has met none.
-const std::optional<std::string>& callbackError();
 
 class SignatureVerification {
  public:
@@ -112,63 +98,48 @@ class SignatureVerification {
 
   // ---- First pass -------------------------------------------------------------------
 
-  /// Parses signaturePath as one DER PKCS#7 and checks its first signer's names and usage;
-  /// null (with the message set) on any failure.
+  /// readPkcs7 (SignatureCheck.h) of signaturePath; the message goes to errorString.
   Pkcs7Ptr readPkcs7();
-  /// The message readPkcs7 sets for a signer certificate whose subject (CN, C, O, OU) or
-  /// extended key usage the program does not accept; empty when both pass. Signing tools
-  /// ask it before they sign.
-  static std::string checkSignerCertificate(X509* cert);
-  /// A copy of the first signer's certificate, looked up in the PKCS#7's own certificates.
-  static X509Ptr getSignerCertificate(PKCS7* p7);
-  /// CN, C, O and OU of the subject, in that order, each the expected text exactly.
-  static bool verifySignerNames(X509* cert);
-  /// The first entry of name with nid equals expected (UTF-8, case-sensitive, untrimmed).
-  static bool verifySignerName(X509_NAME* name, const std::string& expected, int nid);
-  /// The decoded values of cert's first extension with nid: for NID_ext_key_usage the
-  /// usages' dotted object identifiers, for NID_crl_distribution_points the URI names of
-  /// each distribution point's full name. None when there is no such extension, it does
-  /// not decode, or nid is neither of the two.
-  static std::optional<std::vector<std::string>> extractX509v3Data(X509* cert, int nid);
-  /// One of the extension's decoded values is expected, as a whole.
-  static bool containsX509v3Data(X509* cert, const std::string& expected, int nid);
-  /// A store trusting the embedded root only, with verifyCallback, ignoring unknown critical
-  /// extensions and demanding no purpose. Null only when no store can be made.
+  /// makeStoreForPkcs7 (SignatureCheck.h); the message goes to errorString.
   StorePtr makeStoreForPkcs7();
-  /// The embedded root in a new stack; an empty stack when it does not parse.
-  static X509StackPtr getTrustedCerts();
-  /// The embedded root, parsed; null when it does not parse.
-  static X509Ptr getHalvexRoot();
-  /// Verifies p7 over dataPath, streamed from the file, with the chain to the root. Starts
-  /// a new verification: certChain() and the last chain error are reset first.
+  /// verifyDetachedSignature (SignatureCheck.h) over dataPath, or the data descriptor, with
+  /// the data copy; the message goes to errorString.
   bool verifyDetachedSignature(PKCS7* p7);
+  // The first pass's checks that need no verifier, under the class's names.
+  static constexpr auto* checkSignerCertificate = &signature::checkSignerCertificate;
+  static constexpr auto* getSignerCertificate = &signature::getSignerCertificate;
+  static constexpr auto* verifySignerNames = &signature::verifySignerNames;
+  static constexpr auto* verifySignerName = &signature::verifySignerName;
+  static constexpr auto* extractX509v3Data = &signature::extractX509v3Data;
+  static constexpr auto* containsX509v3Data = &signature::containsX509v3Data;
+  static constexpr auto* getTrustedCerts = &signature::getTrustedCerts;
+  static constexpr auto* getHalvexRoot = &signature::getHalvexRoot;
 
   // ---- Revocation pass --------------------------------------------------------------
 
   /// Starts the CRL download for the URLs of certChain(), or runs the revocation pass at
   /// once (nested in this call) when there is none. Returns true.
   bool startFetchingCrlsOnSignature();
-  /// The distinct URI distribution points of every certificate of chain, first seen first.
-  static std::vector<std::string> collectCrlUrls(const STACK_OF(X509) * chain);
   /// Observer of "CrlDownloadDone": reads success and files and hands them on.
   void notifyDownloaderDone(const platform::Notification& n);
   /// Keeps the CRL files (when any) and runs the revocation pass; a cancelled run ends the
   /// verification instead, with a cancelled verdict. Ignored unless this verifier is
   /// waiting for its CRLs, so a verdict is never posted twice.
   void handleDownloaderDone(bool success, PathList files, bool cancelled = false);
-  /// False only when a loaded CRL lists a certificate of the captured chain as revoked.
+  /// checkCertsAgainstCrls (RevocationCheck.h) of certChain() with crlPaths; true at once
+  /// without lists. The message goes to errorString.
   bool checkCertsAgainstCrls();
-  /// The first CRL of the file, DER or else PEM; null when neither parses.
-  static CrlPtr readCrlFromPath(const std::string& path);
-  /// One verification of cert against store with untrusted as intermediates; true only
-  /// when it fails because cert is revoked.
-  static bool hasCertificateBeenRevoked(X509* cert, X509_STORE* store, STACK_OF(X509) * untrusted);
   /// Queues "SignatureVerifyDone" with "SignatureKeyIsValid" → valid and
   /// "SignatureKeyCancelled", object this verifier.
   void sendNotificationOfResult(bool valid);
+  // The revocation checks that need no verifier, under the class's names.
+  static constexpr auto* collectCrlUrls = &signature::collectCrlUrls;
+  static constexpr auto* readCrlFromPath = &signature::readCrlFromPath;
+  static constexpr auto* hasCertificateBeenRevoked = &signature::hasCertificateBeenRevoked;
 
  private:
-  void runFirstPass(PKCS7* p7);
+  SignedData signedData() const;
+  void runFirstPass();
   void runRevocationPass();
   void postVerdict(bool valid);
 

@@ -170,9 +170,8 @@ std::string carryRuntime(const std::string& treeName, const CarriedRuntime& foun
     std::vector<std::string> lists;
     for (const std::string& list : carried.lists) lists.push_back((runtimeFolder / list).string());
     const VerificationReport report =
-        verifySignature((runtimeFolder / carried.installer).string(),
+        verifyWithLists((runtimeFolder / carried.installer).string(),
                         (runtimeFolder / carried.signature).string(), lists);
-    if (report.interrupted) return "interrupted";
     if (!report.accepted) {
       return "the program would reject " + (tree / carried.installer).string() + ": " +
              report.error;

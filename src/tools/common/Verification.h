@@ -1,20 +1,20 @@
 #pragma once
 // One run of the program's own signature verification, start to verdict, for the tools:
-// the same verifier, embedded root, checks and revocation pass as the program, with the
-// revocation lists either fetched from the chain's distribution points through the
-// Downloader or taken from files.
+// the same checks, embedded root, texts and install-log lines as the program, with the
+// revocation lists taken from files. A plain synchronous call: no run loop, download or
+// window (naib-verify's road that fetches the lists is tools/verify/FetchingVerification.h).
 
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "signature/SignatureVerification.h"
+#include "signature/OpenSslOwners.h"
 
 namespace tools {
 
 struct VerificationReport {
   bool accepted = false;
-  bool interrupted = false;  ///< Ctrl-C ended the run before a verdict
+  bool interrupted = false;  ///< Ctrl-C ended a fetch of the lists before a verdict
   std::string error;         ///< the verifier's first error text; empty when accepted
   /// The chain the first pass accepted, root first and signer last; empty when the first
   /// pass failed.
@@ -27,13 +27,11 @@ struct VerificationReport {
   std::optional<std::string> fetchError;
 };
 
-/// Verifies data against its detached signature. With crlFiles nullopt the lists are
-/// fetched from the chain's distribution points (quietly: no progress window), and the
-/// fetched files are removed before this returns; otherwise the given files are used and
-/// nothing is fetched. Runs the platform run loop until the verdict arrives. Writes the
-/// program's install-log lines to the system log.
-VerificationReport verifySignature(const std::string& data, const std::string& signature,
-                                   const std::optional<std::vector<std::string>>& crlFiles);
+/// Verifies data against its detached signature, then the chain it accepts against the
+/// revocation lists of crlFiles, as the program's two passes do; nothing is fetched.
+/// Writes the program's install-log lines to the system log.
+VerificationReport verifyWithLists(const std::string& data, const std::string& signaturePath,
+                                   const std::vector<std::string>& crlFiles);
 
 /// The first signer's certificate as the signature file carries it, unchecked; null when
 /// the file holds no DER PKCS#7 with one.

@@ -6,6 +6,9 @@
 #include <algorithm>
 #include <set>
 
+#include "signature/RevocationCheck.h"
+#include "signature/SignatureCheck.h"
+
 namespace tools {
 namespace {
 
@@ -63,7 +66,7 @@ CrlPlan planCrls(const std::vector<signature::X509Ptr>& chain,
   for (const std::string& file : crlFiles) {
     const auto seen = [&](const LoadedCrl& c) { return c.file == file; };
     if (std::any_of(crls.begin(), crls.end(), seen)) continue;
-    signature::CrlPtr crl = signature::SignatureVerification::readCrlFromPath(file);
+    signature::CrlPtr crl = signature::readCrlFromPath(file);
     if (!crl) {
       plan.error = "not a revocation list: " + file;
       return plan;
@@ -71,8 +74,7 @@ CrlPlan planCrls(const std::vector<signature::X509Ptr>& chain,
     crls.push_back({file, std::move(crl)});
   }
   for (const auto& cert : chain) {
-    const auto urls = signature::SignatureVerification::extractX509v3Data(
-        cert.get(), NID_crl_distribution_points);
+    const auto urls = signature::extractX509v3Data(cert.get(), NID_crl_distribution_points);
     if (!urls) continue;
     const std::vector<std::string> files = listsOf(crls, issuerIn(chain, cert.get()));
     for (const std::string& url : *urls) {

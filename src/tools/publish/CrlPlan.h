@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "signature/SignatureVerification.h"
+#include "signature/OpenSslOwners.h"
 
 namespace tools {
 

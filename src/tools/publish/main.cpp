@@ -2,6 +2,7 @@
 // and the chain's revocation lists into a static tree at the paths the program asks for,
 // and prints the URLs, so any web server or CDN can serve the tree as it is.
 
+#include <algorithm>
 #include <filesystem>
 #include <iostream>
 
@@ -168,8 +169,7 @@ int main(int argc, char** argv) {
   }
 
   const tools::VerificationReport report =
-      tools::verifySignature(installer, signaturePath, crlFiles);
-  if (report.interrupted) return tools::refuse(kTool, "interrupted");
+      tools::verifyWithLists(installer, signaturePath, crlFiles);
   if (!report.accepted) {
     return tools::refuse(kTool, "the program would reject this signature: " + report.error);
   }

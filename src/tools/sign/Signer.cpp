@@ -8,8 +8,7 @@
 #include <vector>
 
 #include "platform/files/FileSystem.h"
-#include "platform/runloop/NotificationCenter.h"
-#include "signature/SignatureVerification.h"
+#include "signature/SignatureCheck.h"
 #include "tools/common/StagedFile.h"
 #include "tools/common/ToolCli.h"
 
@@ -64,16 +63,12 @@ KeyPtr readKey(const std::string& path) {
 
 /// The program's first pass over the staged signature: the same checks, the same root.
 std::string firstPassProblem(const std::string& installer, const std::string& signaturePath) {
-  platform::NotificationCenter center;
-  platform::NotificationQueue queue(center);
-  signature::SignatureVerification verifier(center, queue);
-  verifier.setDataPath(installer);
-  verifier.setSignaturePath(signaturePath);
-  signature::Pkcs7Ptr p7 = verifier.readPkcs7();
-  const bool accepted = p7 && verifier.verifyDetachedSignature(p7.get());
+  std::string error;
+  signature::Pkcs7Ptr p7 = signature::readPkcs7(signaturePath, error);
+  const bool accepted =
+      p7 && signature::verifyDetachedSignature(p7.get(), {installer, {}, {}}, error);
   ERR_clear_error();
-  return accepted ? std::string()
-                  : "the program would reject this signature: " + verifier.errorString();
+  return accepted ? std::string() : "the program would reject this signature: " + error;
 }
 
 /// Why the files of request cannot be read or written as asked; empty when they can.
@@ -102,8 +97,7 @@ std::string signInstaller(const SignRequest& request) {
   X509Ptr cert = readCertificate(request.certificate);
   if (!cert) return "no PEM certificate in " + request.certificate;
   // The same rules the program applies to the signer it finds in the signature.
-  if (std::string problem = signature::SignatureVerification::checkSignerCertificate(cert.get());
-      !problem.empty()) {
+  if (std::string problem = signature::checkSignerCertificate(cert.get()); !problem.empty()) {
     return "refusing the signer certificate: " + problem;
   }
   KeyPtr key = readKey(request.key);

@@ -7,9 +7,12 @@
 #include <iostream>
 
 #include "naib/NAIB.h"
+#include "signature/RevocationCheck.h"
+#include "signature/SignatureCheck.h"
 #include "tools/common/CertificateText.h"
 #include "tools/common/ToolCli.h"
 #include "tools/common/Verification.h"
+#include "tools/verify/FetchingVerification.h"
 
 namespace {
 
@@ -54,8 +57,7 @@ void printCertificate(const char* role, X509* cert) {
             << "      issuer " << tools::issuerLine(cert) << "\n"
             << "      serial " << tools::serialLine(cert) << ", valid " << tools::validityLine(cert)
             << "\n";
-  const auto points =
-      signature::SignatureVerification::extractX509v3Data(cert, NID_crl_distribution_points);
+  const auto points = signature::extractX509v3Data(cert, NID_crl_distribution_points);
   for (const std::string& url : points.value_or(std::vector<std::string>())) {
     std::cout << "      revocation list " << tools::printable(url) << "\n";
   }
@@ -115,13 +117,15 @@ int main(int argc, char** argv) {
     }
     for (const std::string& file : *crlFiles) {
       // The verifier skips these silently, as the program does; a person should know.
-      if (!signature::SignatureVerification::readCrlFromPath(file)) {
+      if (!signature::readCrlFromPath(file)) {
         std::cerr << kTool << ": warning: not a revocation list, skipped: " << file << "\n";
       }
     }
   }
 
-  const tools::VerificationReport report = tools::verifySignature(data, signaturePath, crlFiles);
+  const tools::VerificationReport report =
+      crlFiles ? tools::verifyWithLists(data, signaturePath, *crlFiles)
+               : tools::verifyFetchingLists(data, signaturePath);
   if (report.interrupted) {
     std::cerr << kTool << ": interrupted\n";
     return kExitInterrupted;
