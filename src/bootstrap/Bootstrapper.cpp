@@ -32,13 +32,6 @@ std::string message(int index) {
   return messages::LocalizedStrings::getEmbeddedMessage(index).value_or("");
 }
 
-// A userInfo value of the wrong type counts as missing, as a missing key does.
-template <typename T>
-const T* userInfoValue(const platform::Notification& n, const char* key) {
-  auto it = n.userInfo.find(key);
-  return it == n.userInfo.end() ? nullptr : std::any_cast<T>(&it->second);
-}
-
 struct DownloadUrls {
   std::string installer;
   std::string signature;
