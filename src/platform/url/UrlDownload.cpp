@@ -525,9 +525,9 @@ size_t UrlDownload::Impl::onWrite(char* data, size_t size, size_t count, void* s
 }
 
 std::string UrlDownload::Impl::currentUrl() const {
-  char* url = nullptr;
-  curl_easy_getinfo(easy.get(), CURLINFO_EFFECTIVE_URL, &url);
-  return url != nullptr ? url : "";
+  char* effective = nullptr;
+  curl_easy_getinfo(easy.get(), CURLINFO_EFFECTIVE_URL, &effective);
+  return effective != nullptr ? effective : "";
 }
 
 UrlResponse UrlDownload::Impl::currentResponse() const {
