@@ -395,8 +395,9 @@ TEST_F(GtkPresenterTest, TabReachesTheLinkAndEnterOpensItsAddress) {
     pressKey(window, GDK_KEY_Escape);
   });
   EXPECT_EQ(presenter_->runErrorDialog("Install Sample", runs, "OK"), 1);
-  // The address is handed over asynchronously: keep the loop turning while waiting.
-  for (int i = 0; i < 200 && handler.read().empty(); ++i) {
+  // The address is handed over asynchronously, through a process of its own that a loaded
+  // machine may start late: keep the loop turning while waiting, up to 20 s.
+  for (int i = 0; i < 800 && handler.read().empty(); ++i) {
     pump();
     g_usleep(25 * 1000);
   }
