@@ -9,8 +9,7 @@ import unittest
 
 import sandbox
 from sandbox import LOG_ERR, LOG_NOTICE
-from test_install import (CRL_LINES, FETCH, PACKAGE, RECORD, SERVER, InstallCase, end,
-                          runtime_installer_lines)
+from test_install import PACKAGE, RECORD, SERVER, InstallCase, end, verified_road_lines
 
 DOWNLOAD_HOST = os.environ.get("NAIB_DOWNLOAD_HOST", "download.halvex.example").split(":")[0]
 DESKTOP = {"XDG_CURRENT_DESKTOP": "GNOME", "GSETTINGS_BACKEND": "keyfile"}
@@ -57,11 +56,7 @@ class DesktopProxy(InstallCase):
         result = self.install(env=DESKTOP, server=server)
         self.assertEqual(result.returncode, 0, result.stderr)
         forwarded = ["-silent", "-eulaAccepted", PACKAGE]
-        self.assertLogMatches(result, FETCH + CRL_LINES + [
-            (LOG_NOTICE, "Begin cert chain validation"),
-            (LOG_NOTICE, "Cert chain validation succeeded"),
-            (LOG_NOTICE, "Detached signature verified")] +
-            runtime_installer_lines(forwarded, 0) + [end(0)])
+        self.assertLogMatches(result, verified_road_lines(forwarded))
         self.assertEqual(len(self.requested()), 4, "every URL, revocation lists too")
 
     def test_the_proxy_environment_wins_over_the_desktop(self):

@@ -103,15 +103,18 @@ class InstallCase(unittest.TestCase):
             return [line.split()[1] for line in f]
 
     def assertLogMatches(self, result, expected):
-        """expected: (priority, text or compiled pattern) in order."""
-        pairs = result.log_pairs
-        self.assertEqual(len(pairs), len(expected), "\n".join(map(str, pairs)))
-        for (priority, text), (want_priority, want) in zip(pairs, expected):
-            self.assertEqual(priority, want_priority, text)
-            if isinstance(want, re.Pattern):
-                self.assertRegex(text, want)
-            else:
-                self.assertEqual(text, want)
+        assert_log(self, result.log_pairs, expected)
+
+
+def assert_log(case, pairs, expected):
+    """expected: (priority, text or compiled pattern) in order."""
+    case.assertEqual(len(pairs), len(expected), "\n".join(map(str, pairs)))
+    for (priority, text), (want_priority, want) in zip(pairs, expected):
+        case.assertEqual(priority, want_priority, text)
+        if isinstance(want, re.Pattern):
+            case.assertRegex(text, want)
+        else:
+            case.assertEqual(text, want)
 
 
 def download_lines(kind, path):
@@ -134,16 +137,22 @@ def runtime_installer_lines(args, status):
     return [(LOG_NOTICE, f"Launching subprocess with commandline {command}"), outcome]
 
 
+def verified_road_lines(forwarded):
+    """The log of a first install whose installer passes every check, runs with forwarded
+    and succeeds."""
+    return (FETCH + CRL_LINES + [
+        (LOG_NOTICE, "Begin cert chain validation"),
+        (LOG_NOTICE, "Cert chain validation succeeded"),
+        (LOG_NOTICE, "Detached signature verified")] +
+        runtime_installer_lines(forwarded, 0) + [end(0)])
+
+
 class FirstInstall(InstallCase):
     def test_the_whole_road_runs_the_verified_installer_with_the_options(self):
         result = self.install()
         self.assertEqual(result.returncode, 0, result.stderr)
         forwarded = ["-silent", "-eulaAccepted", PACKAGE]
-        self.assertLogMatches(result, FETCH + CRL_LINES + [
-            (LOG_NOTICE, "Begin cert chain validation"),
-            (LOG_NOTICE, "Cert chain validation succeeded"),
-            (LOG_NOTICE, "Detached signature verified")] +
-            runtime_installer_lines(forwarded, 0) + [end(0)])
+        self.assertLogMatches(result, verified_road_lines(forwarded))
         self.assertEqual(self.world.recorded_args(RECORD), forwarded)
         self.assertCountEqual(self.requested(), [f"{PLATFORM_PATH}/installer",
                                                  f"{PLATFORM_PATH}/installer.p7",

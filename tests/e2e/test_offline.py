@@ -10,8 +10,8 @@ import unittest
 
 import sandbox
 from sandbox import LOG_ERR, LOG_NOTICE
-from test_install import (BEGIN, NOT_INSTALLED, PACKAGE, RECORD, VALIDATION_FAILED, end,
-                          installer_script, pki, runtime_installer_lines, sign)
+from test_install import (BEGIN, NOT_INSTALLED, PACKAGE, RECORD, VALIDATION_FAILED, assert_log,
+                          end, installer_script, pki, runtime_installer_lines, sign)
 
 RUNTIME = "/Applications/Install Sample.app/Contents/Resources/Runtime"
 INSTALLER = f"{RUNTIME}/orvel/3/nai/macos10.6/x86/installer"
@@ -96,15 +96,6 @@ class OfflineBundle(unittest.TestCase):
             world.write(UPDATE_DISABLED_MARKER, "")
         return world, exe
 
-    def assertLog(self, pairs, expected):
-        self.assertEqual(len(pairs), len(expected), "\n".join(map(str, pairs)))
-        for (priority, text), (want_priority, want) in zip(pairs, expected):
-            self.assertEqual(priority, want_priority, text)
-            if isinstance(want, re.Pattern):
-                self.assertRegex(text, want)
-            else:
-                self.assertEqual(text, want)
-
     def test_scenarios(self):
         for name, changes, args, status, ran, log in SCENARIOS:
             with self.subTest(name):
@@ -112,7 +103,7 @@ class OfflineBundle(unittest.TestCase):
                 result = world.run([exe] + args, timeout=60)
                 self.assertEqual(result.returncode, status, result.stderr)
                 self.assertEqual(world.recorded_args(RECORD), ran)
-                self.assertLog(result.log_pairs, log)
+                assert_log(self, result.log_pairs, log)
                 self.assertEqual(result.tmp_files, [], "every road removes its temporary files")
                 self.assertEqual(VALIDATION_FAILED in result.stderr, status == 13)
                 if "-silent" not in args:
