@@ -186,23 +186,31 @@ TerminalPresenter::Shown TerminalPresenter::current() const {
   return now;
 }
 
+std::string TerminalPresenter::boundTexts() const {
+  return (binding_.title ? binding_.title->get() : "") + '\n' +
+         (binding_.pleaseWait ? binding_.pleaseWait->get() : "") +
+         (binding_.pulsing && binding_.pulsing->get() ? "\n-" : "");
+}
+
 void TerminalPresenter::redraw(bool force) {
   if (!showing_) return;
-  const Shown now = current();
   if (!inPlace_) {
-    printStep(now);
+    printStep(current());
     return;
   }
-  const std::string line = progressLine(now.parts, terminalColumns(outFd_));
-  const std::string texts = now.texts();
-  if (line == drawnLine_) return;
   // Only the percentage and the amounts are throttled: a new text ("Verifying
   // download...") may be the last change for a while and must not wait for the next one.
+  // A transfer calls here for every block it receives; most calls end at this test, before
+  // any line is built.
   const auto time = clock_();
-  if (!force && texts == drawnTexts_ && time - drawnAt_ < kRedrawInterval) return;
+  const std::string bound = boundTexts();
+  if (!force && bound == drawnBoundTexts_ && time - drawnAt_ < kRedrawInterval) return;
+  const Shown now = current();
+  const std::string line = progressLine(now.parts, terminalColumns(outFd_));
+  if (line == drawnLine_) return;
   write("\r" + line + kClearToEndOfLine);
   drawnLine_ = line;
-  drawnTexts_ = texts;
+  drawnBoundTexts_ = bound;
   drawnAt_ = time;
 }
 

@@ -51,6 +51,9 @@ class TerminalPresenter : public Presenter {
   /// What the progress line shows now.
   struct Shown;
   Shown current() const;
+  /// The bound title, please-wait text and pulsing, as given: a change of any of them is
+  /// drawn at once.
+  std::string boundTexts() const;
   void redraw(bool force);
   /// Without escape sequences: prints what a reader of a log needs to know of the change.
   void printStep(const Shown& now);
@@ -74,7 +77,7 @@ class TerminalPresenter : public Presenter {
   std::unique_ptr<ProgressFollower> follower_;
   std::unique_ptr<platform::InterruptWatch> interrupt_;
   std::string drawnLine_;
-  std::string drawnTexts_;  ///< title and please-wait text of drawnLine_
+  std::string drawnBoundTexts_;  ///< boundTexts() when drawnLine_ was drawn
   std::chrono::steady_clock::time_point drawnAt_;
   // Without escape sequences, what the lines printed so far told.
   bool printedStart_ = false;  ///< the first line of the progress, at 0 %
