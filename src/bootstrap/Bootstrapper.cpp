@@ -196,8 +196,7 @@ void Bootstrapper::startRuntimeDownload(LaunchWork& work, bool silent,
   downloader_->setLimits({download::kRuntimeLimits, download::kSignatureLimits});
   if (!work.carried.empty()) useCarriedRuntime(std::move(work.carried));
   downloader_->setSilent(silent);
-  downloader_->setLocalizedCancel(message(messages::kMsgCancel));
-  downloader_->setLocalizedPleaseWait(message(messages::kMsgPleaseWait));
+  setProgressTexts();
   downloader_->setRuntimeArgs(params ? *params : std::vector<std::string>{});
   downloader_->startDownload(download::kInstallerDownloadDone);
 }
@@ -230,11 +229,15 @@ void Bootstrapper::useCarriedRuntime(std::vector<std::optional<download::Carried
 void Bootstrapper::waitForInstallLock(bool silent) {
   if (!installLock_) return;
   // A wait shows the download's progress window, texts and all.
-  downloader_->setLocalizedCancel(message(messages::kMsgCancel));
-  downloader_->setLocalizedPleaseWait(message(messages::kMsgPleaseWait));
+  setProgressTexts();
   // The person chose to stop: nothing was installed, and no alert says otherwise.
   if (!installLock_->acquire(std::getenv("XDG_RUNTIME_DIR"), silent))
     cleanupAndExit(false, naib::NAIB_DOWNLOAD_FAILED, std::nullopt);
+}
+
+void Bootstrapper::setProgressTexts() {
+  downloader_->setLocalizedCancel(message(messages::kMsgCancel));
+  downloader_->setLocalizedPleaseWait(message(messages::kMsgPleaseWait));
 }
 
 void Bootstrapper::releaseInstallLock() {

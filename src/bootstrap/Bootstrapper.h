@@ -133,6 +133,8 @@ class Bootstrapper {
   void waitForInstallLock(bool silent);
   /// The runtime's install is over or will not happen: other runs may go on.
   void releaseInstallLock();
+  /// The progress window's Cancel and please-wait texts, in the person's language.
+  void setProgressTexts();
 
   std::vector<std::string> arguments_;
   std::string exePath_;
