@@ -4,6 +4,7 @@
 
 #include "messages/LocalizedStrings.h"
 #include "messages/embeddedmessages.h"
+#include "platform/text/Utf8.h"
 
 namespace ui {
 namespace {
@@ -72,17 +73,6 @@ std::size_t addressAt(std::string_view text, std::size_t at) {
     longest = address.size();
   }
   return longest;
-}
-
-// The code point of the three-byte UTF-8 sequence at text[at], or 0 when there is none:
-// every Korean letter is encoded in three bytes.
-char32_t threeByteCharacter(std::string_view text, std::size_t at) {
-  if (at + 2 >= text.size()) return 0;
-  const auto b0 = static_cast<unsigned char>(text[at]);
-  const auto b1 = static_cast<unsigned char>(text[at + 1]);
-  const auto b2 = static_cast<unsigned char>(text[at + 2]);
-  if (b0 >> 4 != 0xE || b1 >> 6 != 0x2 || b2 >> 6 != 0x2) return 0;
-  return static_cast<char32_t>((b0 & 0x0F) << 12 | (b1 & 0x3F) << 6 | (b2 & 0x3F));
 }
 
 bool isKorean(char32_t c) {
@@ -159,7 +149,8 @@ std::vector<std::pair<std::size_t, std::size_t>> unbreakableSpans(std::string_vi
       begin = at + 1;
       korean = false;
     } else if (!korean) {
-      korean = isKorean(threeByteCharacter(text, at));
+      const auto character = platform::leadingUtf8Character(text.substr(at));
+      korean = character && isKorean(character->value);
     }
   }
   for (std::size_t at = text.find(kProductNameCompound); at != std::string_view::npos;
