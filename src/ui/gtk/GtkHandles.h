@@ -20,12 +20,16 @@ struct LoopUnref {
 struct GFree {
   void operator()(gpointer p) const { g_free(p); }
 };
+struct AttrListUnref {
+  void operator()(PangoAttrList* list) const { pango_attr_list_unref(list); }
+};
 
 using BuilderPtr = std::unique_ptr<GtkBuilder, GObjectUnref>;
 /// A toplevel window: GTK keeps toplevels alive until they are destroyed.
 using WindowPtr = std::unique_ptr<GtkWidget, WidgetDestroy>;
 using LoopPtr = std::unique_ptr<GMainLoop, LoopUnref>;
 using CharsPtr = std::unique_ptr<gchar, GFree>;
+using AttrListPtr = std::unique_ptr<PangoAttrList, AttrListUnref>;
 
 /// The builder of one compiled-in window description ("ProgressWindow.ui", …).
 inline BuilderPtr loadWindowDescription(const char* name) {

@@ -1,6 +1,7 @@
 #include "ui/gtk/LabelBreaks.h"
 
 #include "ui/DisplayText.h"
+#include "ui/gtk/GtkHandles.h"
 
 namespace ui::gtk {
 namespace {
@@ -29,17 +30,16 @@ void keepWordsWhole(GtkLabel* label) {
   // gets them.
   const bool had = g_object_get_data(G_OBJECT(label), kSpansApplied) != nullptr;
   if (spans.empty() && !had) return;
-  PangoAttrList* attributes = pango_attr_list_copy(described);
+  AttrListPtr attributes(pango_attr_list_copy(described));
   // Pango breaks Korean between any two syllables, as it does Chinese, where a Korean
   // reader expects a line to end only at a space; and it breaks after any hyphen.
   for (const auto& [begin, end] : spans) {
     PangoAttribute* keep = pango_attr_allow_breaks_new(FALSE);
     keep->start_index = static_cast<guint>(begin);
     keep->end_index = static_cast<guint>(end);
-    pango_attr_list_insert(attributes, keep);
+    pango_attr_list_insert(attributes.get(), keep);
   }
-  gtk_label_set_attributes(label, attributes);
-  pango_attr_list_unref(attributes);
+  gtk_label_set_attributes(label, attributes.get());
   g_object_set_data(G_OBJECT(label), kSpansApplied, spans.empty() ? nullptr : label);
 }
 
