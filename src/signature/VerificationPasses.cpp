@@ -21,7 +21,9 @@ Pkcs7Ptr readForPass(const std::string& signaturePath, std::string& error) {
   return p7;
 }
 
-std::vector<X509Ptr> referencesTo(STACK_OF(X509) * chain) {
+}  // namespace
+
+std::vector<X509Ptr> chainReferences(STACK_OF(X509) * chain) {
   std::vector<X509Ptr> certs;
   for (int i = 0; i < sk_X509_num(chain); ++i) {
     X509* cert = sk_X509_value(chain, i);
@@ -29,8 +31,6 @@ std::vector<X509Ptr> referencesTo(STACK_OF(X509) * chain) {
   }
   return certs;
 }
-
-}  // namespace
 
 FirstPass runFirstPass(const SignedData& data, const std::string& signaturePath) {
   FirstPass pass;
@@ -42,7 +42,7 @@ FirstPass runFirstPass(const SignedData& data, const std::string& signaturePath)
     return pass;
   }
   pass.valid = true;
-  pass.chain = referencesTo(certChain());
+  pass.chain = chainReferences(certChain());
   return pass;
 }
 

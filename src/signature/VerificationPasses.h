@@ -22,6 +22,10 @@ struct FirstPass {
   std::vector<X509Ptr> chain;
 };
 
+/// The certificates of chain, in its order, each in a reference of its own: they outlive
+/// chain, and certChain() when chain is it.
+std::vector<X509Ptr> chainReferences(STACK_OF(X509) * chain);
+
 /// readPkcs7, then verifyDetachedSignature over data. A rejection logs the invalid
 /// "Detached" signature line.
 FirstPass runFirstPass(const SignedData& data, const std::string& signaturePath);

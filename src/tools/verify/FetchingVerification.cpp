@@ -7,18 +7,11 @@
 #include "platform/runloop/RunLoop.h"
 #include "platform/runloop/Signals.h"
 #include "signature/SignatureVerification.h"
+#include "signature/VerificationPasses.h"
 #include "ui/TerminalPresenter.h"
 
 namespace tools {
 namespace {
-
-std::vector<signature::X509Ptr> copyChain(STACK_OF(X509) * chain) {
-  std::vector<signature::X509Ptr> copies;
-  for (int i = 0; i < sk_X509_num(chain); ++i) {
-    if (X509* copy = X509_dup(sk_X509_value(chain, i))) copies.emplace_back(copy);
-  }
-  return copies;
-}
 
 std::string describe(const platform::UrlError& error) {
   return error.failingUrlString + ": " + error.localizedDescription;
@@ -37,7 +30,7 @@ VerificationReport verifyFetchingLists(const std::string& data, const std::strin
   bool done = false;
   signature::SignatureVerification verifier(center, queue);
   verifier.setChainObserver([&report](STACK_OF(X509) * chain) {
-    report.chain = copyChain(chain);
+    report.chain = signature::chainReferences(chain);
     report.crlUrls = signature::collectCrlUrls(chain);
   });
   verifier.setDownloader(downloader);
