@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/files/FileSystem.h"
 #include "platform/files/UniqueFd.h"
 #include "platform/url/DestinationFile.h"
 
@@ -30,16 +31,7 @@ std::int64_t readWritePiece(int from, int to, std::size_t maxBytes, std::vector<
     n = ::read(from, buffer.data(), std::min(maxBytes, buffer.size()));
   } while (n < 0 && errno == EINTR);
   if (n <= 0) return n;
-  for (ssize_t done = 0; done < n;) {
-    const ssize_t w = ::write(to, buffer.data() + done, static_cast<std::size_t>(n - done));
-    if (w < 0 && errno == EINTR) continue;
-    if (w <= 0) {
-      if (w == 0) errno = EIO;
-      return -1;
-    }
-    done += w;
-  }
-  return n;
+  return writeAll(to, buffer.data(), static_cast<std::size_t>(n)) ? n : -1;
 }
 
 std::string systemReason(const std::string& what, int error) {

@@ -1,5 +1,6 @@
 #include "platform/files/FileSystem.h"
 
+#include <errno.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -80,6 +81,20 @@ std::string executableDirectory() {
       return parentDirectory(std::string(buffer.data(), static_cast<std::size_t>(n)));
     buffer.resize(buffer.size() * 2);  // a longer path: read it again whole
   }
+}
+
+bool writeAll(int fd, const char* data, std::size_t length) {
+  while (length > 0) {
+    const ssize_t n = ::write(fd, data, length);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      if (n == 0) errno = EIO;
+      return false;
+    }
+    data += n;
+    length -= static_cast<std::size_t>(n);
+  }
+  return true;
 }
 
 }  // namespace platform

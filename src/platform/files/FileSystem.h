@@ -1,6 +1,7 @@
 #pragma once
 // File operations of the file manager, over POSIX calls.
 
+#include <cstddef>
 #include <optional>
 #include <string>
 
@@ -29,5 +30,8 @@ std::string parentDirectory(const std::string& path);
 /// The folder of the running executable, links resolved (/proc/self/exe); "." when it
 /// cannot be read.
 std::string executableDirectory();
+/// Writes every byte of data to fd, again after an interrupted call; false on an error or
+/// a write that makes no progress (errno EIO then).
+bool writeAll(int fd, const char* data, std::size_t length);
 
 }  // namespace platform

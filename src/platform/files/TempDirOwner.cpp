@@ -10,6 +10,8 @@
 #include <memory>
 #include <optional>
 
+#include "platform/files/FileSystem.h"
+
 namespace platform {
 namespace {
 
@@ -86,16 +88,6 @@ std::optional<Owner> ownerIn(const std::string& text) {
   Owner owner{valueIn(text, "machine"), valueIn(text, "boot")};
   if (owner.boot.empty()) return std::nullopt;
   return owner;
-}
-
-bool writeAll(int fd, const std::string& text) {
-  std::size_t done = 0;
-  while (done < text.size()) {
-    const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-    if (n <= 0) return false;
-    done += static_cast<std::size_t>(n);
-  }
-  return true;
 }
 
 std::string readSmall(int fd) {
@@ -183,7 +175,8 @@ OwnerLock markDirectoryAsOurs(const std::string& path) {
                            ownStartTime() + "\n";
   // Locked before it has its name: a marker that can be found is always a locked one while
   // its maker lives.
-  if (::flock(marker.get(), LOCK_EX | LOCK_NB) != 0 || !writeAll(marker.get(), text) ||
+  if (::flock(marker.get(), LOCK_EX | LOCK_NB) != 0 ||
+      !writeAll(marker.get(), text.data(), text.size()) ||
       ::renameat(at, kMarkerDraft, at, kMarker) != 0) {
     ::unlinkat(at, kMarkerDraft, 0);
     return {};

@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/files/FileSystem.h"
+
 namespace platform {
 namespace {
 
@@ -54,7 +56,7 @@ DestinationFile::~DestinationFile() = default;
 
 bool DestinationFile::write(const char* data, std::size_t length) {
   if (!fd_) return false;
-  if (blockBytes_ == 0) return writeAll(data, length);
+  if (blockBytes_ == 0) return writeAll(fd_.get(), data, length);
   if (!block_) block_ = std::make_unique_for_overwrite<char[]>(blockBytes_);
   while (length > 0) {
     const std::size_t n = std::min(length, blockBytes_ - waiting_);
@@ -71,18 +73,7 @@ bool DestinationFile::flush() {
   if (!fd_) return false;
   const std::size_t n = waiting_;
   waiting_ = 0;
-  return writeAll(block_.get(), n);
-}
-
-bool DestinationFile::writeAll(const char* data, std::size_t length) {
-  while (length > 0) {
-    ssize_t n = ::write(fd_.get(), data, length);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    data += n;
-    length -= static_cast<std::size_t>(n);
-  }
-  return true;
+  return writeAll(fd_.get(), block_.get(), n);
 }
 
 bool DestinationFile::rewind() {

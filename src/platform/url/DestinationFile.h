@@ -43,7 +43,6 @@ class DestinationFile {
 
  private:
   DestinationFile(UniqueFd fd, std::string path, std::size_t blockBytes);
-  bool writeAll(const char* data, std::size_t length);
 
   UniqueFd fd_;
   std::string path_;
