@@ -39,13 +39,18 @@ DirPtr listing(int fd) {
   return DirPtr(d);
 }
 
-// The start of a small file (a kernel or system record), empty when it cannot be read. The
-// program's roads otherwise never use the stream library, whose set-up costs memory.
+// The start of a small file (a kernel or system record, or a marker) just opened as fd;
+// empty when it cannot be read. The program's roads otherwise never use the stream
+// library, whose set-up costs memory.
+std::string readSmall(int fd) {
+  char buffer[1024];
+  const ssize_t n = ::read(fd, buffer, sizeof buffer);
+  return n > 0 ? std::string(buffer, static_cast<std::size_t>(n)) : std::string();
+}
+
 std::string smallFile(const char* path) {
   const UniqueFd fd(::open(path, O_RDONLY | O_CLOEXEC));
-  char buffer[1024];
-  const ssize_t n = fd ? ::read(fd.get(), buffer, sizeof buffer) : -1;
-  return n > 0 ? std::string(buffer, static_cast<std::size_t>(n)) : std::string();
+  return fd ? readSmall(fd.get()) : std::string();
 }
 
 std::string firstLineOf(const char* path) {
@@ -88,12 +93,6 @@ std::optional<Owner> ownerIn(const std::string& text) {
   Owner owner{valueIn(text, "machine"), valueIn(text, "boot")};
   if (owner.boot.empty()) return std::nullopt;
   return owner;
-}
-
-std::string readSmall(int fd) {
-  char buffer[1024];
-  const ssize_t n = ::pread(fd, buffer, sizeof buffer, 0);
-  return n > 0 ? std::string(buffer, static_cast<std::size_t>(n)) : std::string();
 }
 
 bool looksLikePrivateDirectory(const std::string& name) {
