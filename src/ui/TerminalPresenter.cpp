@@ -11,6 +11,7 @@
 #include <string_view>
 #include <utility>
 
+#include "platform/files/FileSystem.h"
 #include "ui/DisplayText.h"
 #include "ui/TerminalText.h"
 
@@ -284,13 +285,8 @@ bool TerminalPresenter::waitForEnter() const {
 }
 
 void TerminalPresenter::write(const std::string& text) const {
-  std::size_t done = 0;
-  while (done < text.size()) {
-    const ssize_t n = ::write(outFd_, text.data() + done, text.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return;  // a closed standard error loses the text, never the run
-    done += static_cast<std::size_t>(n);
-  }
+  // A closed standard error loses the text, never the run.
+  platform::writeAll(outFd_, text.data(), text.size());
 }
 
 }  // namespace ui

@@ -30,17 +30,9 @@ StagedFile::~StagedFile() {
 }
 
 bool StagedFile::write(const std::string& bytes) {
-  std::size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t n = ::write(fd_.get(), bytes.data() + done, bytes.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      error_ = systemError("cannot write", path_);
-      return false;
-    }
-    done += static_cast<std::size_t>(n);
-  }
-  return true;
+  if (platform::writeAll(fd_.get(), bytes.data(), bytes.size())) return true;
+  error_ = systemError("cannot write", path_);
+  return false;
 }
 
 bool StagedFile::copyFrom(const std::string& source) {
