@@ -1,6 +1,5 @@
 #include "bootstrap/Bootstrapper.h"
 
-#include <any>
 #include <cstdlib>
 
 #include "bootstrap/InstallLock.h"

@@ -1,7 +1,6 @@
 #include "download/Downloader.h"
 
 #include <algorithm>
-#include <any>
 
 #include "libinstall/InstallLogMsgs.h"
 #include "platform/DebugTrace.h"
@@ -28,14 +27,6 @@ const char* carriedWhat(const std::string& notificationName, int urlIndex) {
   return nullptr;
 }
 
-// A value of another type than the poster's counts as missing, as a missing key does.
-template <typename T>
-T userInfoValue(const platform::Notification& n, const char* key) {
-  const auto it = n.userInfo.find(key);
-  const T* value = it == n.userInfo.end() ? nullptr : std::any_cast<T>(&it->second);
-  return value ? *value : T{};
-}
-
 }  // namespace
 
 platform::Notification downloadDoneNotification(const std::string& name, const void* sender,
@@ -48,9 +39,9 @@ platform::Notification downloadDoneNotification(const std::string& name, const v
 }
 
 DownloadDone downloadDoneOf(const platform::Notification& n) {
-  return {userInfoValue<bool>(n, kDownloaderKeySuccess),
-          userInfoValue<PathList>(n, kDownloaderKeyFiles),
-          userInfoValue<bool>(n, kDownloaderKeyCancelled)};
+  return {platform::userInfoValue<bool>(n, kDownloaderKeySuccess),
+          platform::userInfoValue<PathList>(n, kDownloaderKeyFiles),
+          platform::userInfoValue<bool>(n, kDownloaderKeyCancelled)};
 }
 
 Downloader::Downloader(platform::NotificationQueue& queue, ui::Presenter& presenter,

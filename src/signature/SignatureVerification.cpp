@@ -16,17 +16,11 @@ platform::Notification notificationOf(const SignatureVerdict& verdict) {
   return n;
 }
 
-// A key that is missing or of another type reads as false.
-bool flagIn(const platform::Notification& n, const char* key) {
-  const auto it = n.userInfo.find(key);
-  const bool* value = it == n.userInfo.end() ? nullptr : std::any_cast<bool>(&it->second);
-  return value != nullptr && *value;
-}
-
 }  // namespace
 
 SignatureVerdict verdictOf(const platform::Notification& n) {
-  return {n.object, flagIn(n, kSignatureKeyIsValid), flagIn(n, kSignatureKeyCancelled)};
+  return {n.object, platform::userInfoValue<bool>(n, kSignatureKeyIsValid),
+          platform::userInfoValue<bool>(n, kSignatureKeyCancelled)};
 }
 
 SignatureVerification::SignatureVerification(platform::NotificationCenter& center,

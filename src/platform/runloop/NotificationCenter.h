@@ -12,8 +12,7 @@
 namespace platform {
 
 /// A dictionary of boxed values, as a notification's userInfo. A key that is absent is
-/// a missing value; callers read with std::any_cast on a pointer and treat a wrong type
-/// as missing.
+/// a missing value; callers read with userInfoValue, which treats a wrong type as missing.
 using UserInfo = std::map<std::string, std::any>;
 
 struct Notification {
@@ -21,6 +20,15 @@ struct Notification {
   const void* object = nullptr;  ///< the sender; identity only, never dereferenced here
   UserInfo userInfo;
 };
+
+/// The value of n's key as a T; T{} when the key is missing or holds another type (an
+/// observer takes a name from any sender).
+template <typename T>
+T userInfoValue(const Notification& n, const char* key) {
+  const auto it = n.userInfo.find(key);
+  const T* value = it == n.userInfo.end() ? nullptr : std::any_cast<T>(&it->second);
+  return value ? *value : T{};
+}
 
 /// Delivers a posted notification synchronously to the observers of its name.
 class NotificationCenter {
