@@ -109,10 +109,12 @@ gboolean FileCopy::Impl::end(Impl* impl, const std::string& failure) {
   return G_SOURCE_REMOVE;
 }
 
-std::unique_ptr<FileCopy> FileCopy::start(const std::string& source, const std::string& destination,
-                                          std::int64_t maxBytes, FileCopyCallbacks callbacks,
-                                          std::string& why) {
-  auto impl = std::make_unique<Impl>();
+namespace {
+
+// The copy's source, opened and checked; nullptr with why set when it may not be copied.
+std::unique_ptr<FileCopy::Impl> openSource(const std::string& source, std::int64_t maxBytes,
+                                           std::string& why) {
+  auto impl = std::make_unique<FileCopy::Impl>();
   impl->source = source;
   // Non-blocking, so that a FIFO planted under the name cannot hold the open.
   impl->from.reset(::open(source.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
@@ -129,16 +131,43 @@ std::unique_ptr<FileCopy> FileCopy::start(const std::string& source, const std::
     why = source + " is larger than " + std::to_string(maxBytes) + " bytes";
     return nullptr;
   }
+  impl->size = st.st_size;
+  impl->maxBytes = maxBytes;
+  return impl;
+}
+
+}  // namespace
+
+std::unique_ptr<FileCopy> FileCopy::begin(std::unique_ptr<Impl> impl, FileCopyCallbacks callbacks) {
+  impl->callbacks = std::move(callbacks);
+  impl->source_id = g_idle_add_full(G_PRIORITY_DEFAULT_IDLE, &Impl::step, impl.get(), nullptr);
+  return std::unique_ptr<FileCopy>(new FileCopy(std::move(impl)));
+}
+
+std::unique_ptr<FileCopy> FileCopy::start(const std::string& source, const std::string& destination,
+                                          std::int64_t maxBytes, FileCopyCallbacks callbacks,
+                                          std::string& why) {
+  auto impl = openSource(source, maxBytes, why);
+  if (!impl) return nullptr;
   impl->to = DestinationFile::create(destination, false);
   if (!impl->to) {
     why = "cannot create a file at " + destination;
     return nullptr;
   }
-  impl->size = st.st_size;
-  impl->maxBytes = maxBytes;
-  impl->callbacks = std::move(callbacks);
-  impl->source_id = g_idle_add_full(G_PRIORITY_DEFAULT_IDLE, &Impl::step, impl.get(), nullptr);
-  return std::unique_ptr<FileCopy>(new FileCopy(std::move(impl)));
+  return begin(std::move(impl), std::move(callbacks));
+}
+
+std::unique_ptr<FileCopy> FileCopy::startInto(const std::string& source, int descriptor,
+                                              std::string name, std::int64_t maxBytes,
+                                              FileCopyCallbacks callbacks, std::string& why) {
+  auto impl = openSource(source, maxBytes, why);
+  if (!impl) return nullptr;
+  impl->to = DestinationFile::into(descriptor, name);
+  if (!impl->to) {
+    why = systemReason("cannot write " + name, errno);
+    return nullptr;
+  }
+  return begin(std::move(impl), std::move(callbacks));
 }
 
 FileCopy::FileCopy(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}

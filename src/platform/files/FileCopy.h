@@ -44,6 +44,12 @@ class FileCopy {
   static std::unique_ptr<FileCopy> start(const std::string& source, const std::string& destination,
                                          std::int64_t maxBytes, FileCopyCallbacks callbacks,
                                          std::string& why);
+  /// As start(), but into the caller's open file (descriptor, left open; emptied first) as
+  /// DestinationFile::into() writes, with name as destinationPath(); nothing is made at a
+  /// path.
+  static std::unique_ptr<FileCopy> startInto(const std::string& source, int descriptor,
+                                             std::string name, std::int64_t maxBytes,
+                                             FileCopyCallbacks callbacks, std::string& why);
   ~FileCopy();
   FileCopy(const FileCopy&) = delete;
   FileCopy& operator=(const FileCopy&) = delete;
@@ -55,6 +61,7 @@ class FileCopy {
 
  private:
   explicit FileCopy(std::unique_ptr<Impl> impl);
+  static std::unique_ptr<FileCopy> begin(std::unique_ptr<Impl> impl, FileCopyCallbacks callbacks);
   std::unique_ptr<Impl> impl_;
 };
 

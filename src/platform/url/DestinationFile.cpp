@@ -49,6 +49,15 @@ std::unique_ptr<DestinationFile> DestinationFile::create(const std::string& path
   return nullptr;
 }
 
+std::unique_ptr<DestinationFile> DestinationFile::into(int descriptor, std::string name,
+                                                       std::size_t blockBytes) {
+  UniqueFd fd(::fcntl(descriptor, F_DUPFD_CLOEXEC, 0));
+  if (!fd) return nullptr;
+  std::unique_ptr<DestinationFile> file(new DestinationFile(std::move(fd), std::move(name), blockBytes));
+  if (!file->rewind()) return nullptr;
+  return file;
+}
+
 DestinationFile::DestinationFile(UniqueFd fd, std::string path, std::size_t blockBytes)
     : fd_(std::move(fd)), path_(std::move(path)), blockBytes_(blockBytes) {}
 

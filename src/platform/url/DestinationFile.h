@@ -1,6 +1,7 @@
 #pragma once
 // The file a transfer writes into: created only when asked, never over an existing file
-// unless overwriting is allowed, written in full or not at all, optionally in large blocks.
+// unless overwriting is allowed, or a file the caller already holds open; written in full
+// or not at all, optionally in large blocks.
 
 #include <cstddef>
 #include <memory>
@@ -19,11 +20,17 @@ class DestinationFile {
   static std::unique_ptr<DestinationFile> create(const std::string& path, bool allowOverwrite,
                                                  std::size_t blockBytes = 0);
 
+  /// Writes into the caller's open file instead (descriptor, left open: a duplicate is
+  /// written and closed), emptied first; path() is name, and nothing is made at a path.
+  /// Returns nullptr when the descriptor cannot be duplicated or emptied.
+  static std::unique_ptr<DestinationFile> into(int descriptor, std::string name,
+                                               std::size_t blockBytes = 0);
+
   ~DestinationFile();
   DestinationFile(const DestinationFile&) = delete;
   DestinationFile& operator=(const DestinationFile&) = delete;
 
-  /// The path actually created.
+  /// The path actually created (into(): the name given).
   const std::string& path() const { return path_; }
   /// The open file, for a writer that fills it by other means (copy_file_range) instead of
   /// write(); -1 once closed.

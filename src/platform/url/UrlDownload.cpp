@@ -570,7 +570,9 @@ bool UrlDownload::Impl::beginResponse() {
   if (interrupted()) return false;
   delegate.decideDestinationWithSuggestedFilename(*owner, response.suggestedFilename);
   if (interrupted()) return false;
-  file = DestinationFile::create(destination, allowOverwrite, kWriteBlockBytes);
+  file = options.privateDestination >= 0
+             ? DestinationFile::into(options.privateDestination, destination, kWriteBlockBytes)
+             : DestinationFile::create(destination, allowOverwrite, kWriteBlockBytes);
   if (!file) {
     fail(kUrlErrorCannotCreateFile);
     return false;

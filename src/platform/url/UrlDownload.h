@@ -111,6 +111,10 @@ struct UrlDownloadOptions {
   double speedWindowSeconds = 60;
   double headerDeadlineSeconds = 30;
   double attemptLimitSeconds = 0;
+  /// When 0 or more: the body goes into this open file of the caller's (left open; emptied
+  /// first) and no file is made at the destination; didCreateDestination then names the
+  /// destination path as decided, which nothing was made at.
+  int privateDestination = -1;
 };
 
 class UrlDownload {
