@@ -95,7 +95,13 @@ platform::UrlDownloadOptions Downloader::optionsForCurrentUrl() const {
     options.maxBytes = limits_[index].maxBytes;
     options.attemptLimitSeconds = limits_[index].maxAttemptSeconds;
   }
+  options.privateDestination = privateDestinationForCurrentUrl();
   return options;
+}
+
+int Downloader::privateDestinationForCurrentUrl() const {
+  const auto index = static_cast<std::size_t>(currentUrlIndex_);
+  return index < privateDestinations_.size() ? privateDestinations_[index] : -1;
 }
 
 void Downloader::stopDownLoad() {
@@ -240,6 +246,7 @@ void Downloader::setUrlStrings(std::vector<std::string> urls) {
   urlStrings_ = std::move(urls);
   limits_.clear();
   carried_.clear();
+  privateDestinations_.clear();
   currentUrlIndex_ = 0;
   // Emptied in place: the list handed out with the last notification is this one.
   resultPaths_->clear();
@@ -268,9 +275,15 @@ void Downloader::startCarriedCopy(const CarriedFile& file) {
   const std::string directory = platform::temporaryDirectory();
   std::string why = "no temporary directory for " + file.path;
   if (!directory.empty()) {
-    copy_ = platform::FileCopy::start(
-        file.path, platform::appendPathComponent(directory, platform::lastPathComponent(file.path)),
-        optionsForCurrentUrl().maxBytes, copyCallbacks(), why);
+    const std::string destination =
+        platform::appendPathComponent(directory, platform::lastPathComponent(file.path));
+    const int into = privateDestinationForCurrentUrl();
+    copy_ = into >= 0 ? platform::FileCopy::startInto(file.path, into, destination,
+                                                      optionsForCurrentUrl().maxBytes,
+                                                      copyCallbacks(), why)
+                      : platform::FileCopy::start(file.path, destination,
+                                                  optionsForCurrentUrl().maxBytes, copyCallbacks(),
+                                                  why);
   }
   if (!copy_) return carriedCopyFailed(platform::kUrlErrorCannotCreateFile, why);
   resultPaths_->push_back(copy_->destinationPath());

@@ -111,6 +111,14 @@ class Downloader : private platform::UrlDownloadDelegate {
   void setCarriedFiles(std::vector<std::optional<CarriedFile>> files) {
     carried_ = std::move(files);
   }
+  /// Open files of the caller's (left open), in URL order, that receive their URL's bytes
+  /// instead of a file in the temporary directory, carried copies included; -1, or a URL
+  /// past the end: a file. The URL's destination path is still decided, logged and listed
+  /// among the run's files, but nothing is made at it. Call after setUrlStrings, which
+  /// forgets them.
+  void setPrivateDestinations(std::vector<int> descriptors) {
+    privateDestinations_ = std::move(descriptors);
+  }
   void setIgnoreFailures(bool value) { ignoreFailures_ = value; }
   bool ignoreFailures() const { return ignoreFailures_; }
   void setSilent(bool value) { silent_ = value; }
@@ -151,6 +159,7 @@ class Downloader : private platform::UrlDownloadDelegate {
   /// or after a failed one.
   const CarriedFile* carriedForCurrentUrl(bool fetchFailed) const;
   void startCarriedCopy(const CarriedFile& file);
+  int privateDestinationForCurrentUrl() const;
   /// A copy's progress, end and failure, each handled as a transfer's.
   platform::FileCopyCallbacks copyCallbacks();
   void carriedCopyFailed(long code, const std::string& reason);
@@ -176,6 +185,7 @@ class Downloader : private platform::UrlDownloadDelegate {
   std::unique_ptr<platform::FileCopy> copy_;  ///< the current URL's carried file, copying
   std::string carriedTree_;
   std::vector<std::optional<CarriedFile>> carried_;
+  std::vector<int> privateDestinations_;
   std::optional<platform::UrlResponse> urlResponse_;
   PathList resultPaths_ = std::make_shared<std::vector<std::string>>();
   std::vector<std::string> cleanupPaths_;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/mman.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -9,6 +10,7 @@
 
 #include "libinstall/LibInstall.h"
 #include "platform/files/TempDir.h"
+#include "platform/files/UniqueFd.h"
 #include "platform/runloop/RunLoop.h"
 #include "platform/testing/LocalHttpServer.h"
 #include "platform/testing/ScratchDir.h"
@@ -386,6 +388,34 @@ TEST_F(DownloaderTest, CarriedFilesAreCopiedInsteadOfFetchedOrOnlyWhenTheFetchFa
             std::string::npos)
       << lines;
   EXPECT_EQ(lines.find(signature), std::string::npos) << "a fetched list needs no carried one";
+}
+
+// The installer's road: its bytes go into the caller's file, fetched or carried, and only
+// its name is listed; a new list forgets the descriptor.
+TEST_F(DownloaderTest, APrivateDestinationTakesItsUrlsBytesAndNoFileIsMade) {
+  std::string served(10000, '\0');
+  for (std::size_t i = 0; i < served.size(); ++i)
+    served[i] = static_cast<char>(((i * 7) + (i / 251)) % 256);
+  const std::string carried = scratch_.write("Runtime/installer.pkg", std::string(20000, 'i'));
+  for (const bool fromBundle : {false, true}) {
+    SCOPED_TRACE(fromBundle ? "carried" : "fetched");
+    platform::UniqueFd into(::memfd_create("into", MFD_CLOEXEC));
+    ASSERT_EQ(::write(into.get(), "held before", 11), 11);
+    downloader_.setUrlStrings({server_.url("/installer.pkg"), server_.url("/installer.sig")});
+    downloader_.setPrivateDestinations({into.get()});
+    if (fromBundle) downloader_.setCarriedFiles({CarriedFile{carried}});
+    const std::size_t before = received_.size();
+    downloader_.startDownload(kInstallerDownloadDone);
+    ASSERT_TRUE(platform::runMainLoopUntil([&] { return received_.size() > before; }, 15000));
+    ASSERT_TRUE(received_.back().success);
+    EXPECT_EQ(*received_.back().files, (Paths{tmp("installer.pkg"), tmp("installer.sig")}));
+    EXPECT_FALSE(fs::exists(tmp("installer.pkg")));
+    EXPECT_EQ(readFile("/proc/self/fd/" + std::to_string(into.get())),
+              fromBundle ? std::string(20000, 'i') : served);
+    downloader_.cleanupTempFiles();
+  }
+  runAll({"/installer.pkg"});
+  EXPECT_EQ(fs::file_size(tmp("installer.pkg")), 10000u);
 }
 
 TEST_F(DownloaderTest, ACarriedCopyIsCancelledLikeATransferAndFailsItsUrlWhenItCannotRead) {
