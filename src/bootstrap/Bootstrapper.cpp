@@ -194,6 +194,13 @@ void Bootstrapper::startRuntimeDownload(LaunchWork& work, bool silent,
   downloader_->setUrlStrings({work.urls->installer, work.urls->signature});
   downloader_->setLimits({download::kRuntimeLimits, download::kSignatureLimits});
   if (!work.carried.empty()) useCarriedRuntime(std::move(work.carried));
+  // Other processes of the user can write any file of ours, or rename another over its
+  // path, at any time. So the installer's bytes go straight into a file only this process
+  // can reach, which is sealed before they are verified: what the signature covers is what
+  // runs, and no second copy of a large installer is ever made.
+  installerCopy_.emplace(kInstallerCopyName);
+  if (installerCopy_->descriptor() >= 0)
+    downloader_->setPrivateDestinations({installerCopy_->descriptor()});
   downloader_->setSilent(silent);
   setProgressTexts();
   downloader_->setRuntimeArgs(params ? *params : std::vector<std::string>{});
@@ -281,15 +288,12 @@ void Bootstrapper::handleDownloaderDone(bool success, const std::vector<std::str
   // Copies: the list is the Downloader's own, and the revocation-list run empties it.
   installerLaunchPath_ = (*files)[0];
   const std::string signaturePath = (*files)[1];
-  installerFile_.emplace(*installerLaunchPath_);
-  // Other processes of the user can write the file, or rename another over its path, at
-  // any time. So the verification copies the bytes it digests, in the same read, into a
-  // file only this process can reach; that copy is what runs.
-  installerCopy_.emplace(kInstallerCopyName);
   verifier_ = std::make_unique<signature::SignatureVerification>(center_, queue_);
   verifier_->setDownloader(downloader_);
-  verifier_->setDataDescriptor(installerFile_->descriptor());
-  if (installerCopy_->descriptor() >= 0) verifier_->setDataCopy(installerCopy_->descriptor());
+  // Without a copy the bytes are in the file at the path, verified from there; such an
+  // installer is never started (see installWithInstaller).
+  if (installerCopy_ && installerCopy_->seal())
+    verifier_->setDataDescriptor(installerCopy_->descriptor());
   verifier_->verifyDataAtPath(*installerLaunchPath_, signaturePath);
 }
 
@@ -304,10 +308,8 @@ void Bootstrapper::handleSignatureDone(bool valid, const void* signatureVerifier
   if (cancelled) cleanupAndExit(false, naib::NAIB_DOWNLOAD_FAILED, std::nullopt);
   if (!valid)
     cleanupAndExit(true, naib::NAIB_SIGNATURE_INVALID, message(messages::kMsgValidationFailed));
-  // Whatever was done to the file since the verification read it, the copy holds what the
-  // signature covers; sealed first thing, nobody can change it any more.
   const bool sealed = installerCopy_ && installerCopy_->seal();
-  if (!markAsExecutable(*installerFile_))
+  if (sealed && !installerCopy_->addExecutePermission())
     cleanupAndExit(true, naib::NAIB_DOWNLOAD_FAILED, message(messages::kMsgValidationFailed));
   const auto status = installWithInstaller(*installerLaunchPath_, downloader_->runtimeArgs(),
                                            sealed ? installerCopy_->descriptor() : -1);
@@ -316,10 +318,6 @@ void Bootstrapper::handleSignatureDone(bool valid, const void* signatureVerifier
   if (!status)
     cleanupAndExit(true, naib::NAIB_DOWNLOAD_FAILED, message(messages::kMsgInstallFailed));
   cleanupAndExit(false, *status, std::nullopt);
-}
-
-bool Bootstrapper::markAsExecutable(platform::HeldFile& file) {
-  return file.addExecutePermission();
 }
 
 std::optional<int> Bootstrapper::installWithInstaller(const std::string& installerPath,

@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "bootstrap/LaunchDecision.h"
-#include "platform/files/HeldFile.h"
 #include "platform/files/SealedCopy.h"
 #include "platform/runloop/NotificationCenter.h"
 #include "platform/runloop/Observable.h"
@@ -82,9 +81,6 @@ class Bootstrapper {
   /// The modal one-button alert with message; returns when dismissed. Gives up the install
   /// lock first.
   void okAlert(const std::string& message);
-  /// Adds execute permission for owner, group and others through the held descriptor;
-  /// true when it was written.
-  bool markAsExecutable(platform::HeldFile& file);
   /// Logs the end, tells the person if showError (and the code is not 0), removes the
   /// temporary files and ends the process with code.
   [[noreturn]] void cleanupAndExit(bool showError, int code, std::optional<std::string> message);
@@ -143,10 +139,8 @@ class Bootstrapper {
   std::string carriedTree_;       // the bundle's copy of the published download tree
   std::string appName_;
   std::optional<std::string> installerLaunchPath_;
-  // The downloaded installer, held open from before its bytes are verified until it runs,
-  // and the copy of its bytes that the verification writes while it digests them: what
-  // runs is that copy, sealed.
-  std::optional<platform::HeldFile> installerFile_;
+  // The file the runtime installer is downloaded into, which only this process can reach:
+  // sealed once the download is done, verified, and what runs.
   std::optional<platform::SealedCopy> installerCopy_;
   platform::Observable<std::string> localizedWindowTitle_;
   std::optional<std::string> bundleVersion_;

@@ -53,7 +53,7 @@ bool SignatureVerification::verifyDetachedSignature(PKCS7* p7) {
 }
 
 SignedData SignatureVerification::signedData() const {
-  return {dataPath_, dataDescriptor_, copyDescriptor_};
+  return {dataPath_, dataDescriptor_};
 }
 
 // ---- Driver ---------------------------------------------------------------------------

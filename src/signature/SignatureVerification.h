@@ -72,14 +72,6 @@ class SignatureVerification {
   /// checked are those of a file the caller holds open; fd stays the caller's and must stay
   /// open until the verdict. A negative fd is a file that could not be opened.
   void setDataDescriptor(int fd) { dataDescriptor_ = fd; }
-  /// Writes every byte that the first pass digests to fd as well, in the same read, over
-  /// whatever fd held: once the pass accepts the signature, fd holds exactly the bytes it
-  /// covers, whatever happens to the data file afterwards. A copy that misses a byte fails
-  /// the pass. fd stays the caller's and must stay open until the first pass ends. When the
-  /// data descriptor (setDataDescriptor) is open for writing, the data file's blocks are
-  /// released (holes punched, a MiB at a time, the size kept) once they are in the copy:
-  /// the data file is zeros, but for its last partial MiB, after a pass that copies.
-  void setDataCopy(int fd) { copyDescriptor_ = fd; }
   void setDataPath(std::string path) { dataPath_ = std::move(path); }
   void setSignaturePath(std::string path) { signaturePath_ = std::move(path); }
   /// Holds the given list itself, not a copy.
@@ -102,8 +94,8 @@ class SignatureVerification {
   Pkcs7Ptr readPkcs7();
   /// makeStoreForPkcs7 (SignatureCheck.h); the message goes to errorString.
   StorePtr makeStoreForPkcs7();
-  /// verifyDetachedSignature (SignatureCheck.h) over dataPath, or the data descriptor, with
-  /// the data copy; the message goes to errorString.
+  /// verifyDetachedSignature (SignatureCheck.h) over dataPath, or the data descriptor; the
+  /// message goes to errorString.
   bool verifyDetachedSignature(PKCS7* p7);
   // The first pass's checks that need no verifier, under the class's names.
   static constexpr auto* checkSignerCertificate = &signature::checkSignerCertificate;
@@ -150,7 +142,6 @@ class SignatureVerification {
   bool verdictPosted_ = false;
   bool cancelled_ = false;
   std::optional<int> dataDescriptor_;
-  std::optional<int> copyDescriptor_;
   std::string dataPath_;
   std::string signaturePath_;
   PathList crlPaths_;

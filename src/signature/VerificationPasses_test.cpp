@@ -28,7 +28,7 @@ TEST(VerificationPasses, TheRevocationPassJudgesTheChainItIsGiven) {
            Case{"sig-expired.der", {}, false, "Error verifying code signature. " + expired},
        }) {
     SCOPED_TRACE(c.sig);
-    FirstPass first = runFirstPass({pki("data.bin"), {}, {}}, pki(c.sig));
+    FirstPass first = runFirstPass({pki("data.bin"), {}}, pki(c.sig));
     if (!first.valid) {
       EXPECT_EQ(first.error, c.error);
       EXPECT_TRUE(first.chain.empty());

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/prctl.h>
+#include <sys/stat.h>
 
 namespace platform {
 namespace {
@@ -31,6 +32,12 @@ bool SealedCopy::seal() {
   ::fcntl(descriptor(), F_ADD_SEALS, kSeals);  // refused once F_SEAL_SEAL is in: then it was us
   const int seals = ::fcntl(descriptor(), F_GET_SEALS);
   return seals >= 0 && (seals & kSeals) == kSeals;
+}
+
+bool SealedCopy::addExecutePermission() {
+  struct stat st {};
+  if (!fd_ || ::fstat(descriptor(), &st) != 0) return false;
+  return ::fchmod(descriptor(), (st.st_mode & 07777) | 0111) == 0;
 }
 
 }  // namespace platform

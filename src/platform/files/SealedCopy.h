@@ -1,7 +1,7 @@
 #pragma once
-// A program's bytes copied into memory that nobody can change once sealed, started by its
-// descriptor (runTask's programDescriptor) instead of by a path that others of the user can
-// write to or rename over.
+// A program's bytes in memory that only this process can reach and nobody can change once
+// sealed, started by its descriptor (runTask's programDescriptor) instead of by a path that
+// others of the user can write to or rename over.
 
 #include <string>
 
@@ -19,12 +19,14 @@ class SealedCopy {
   explicit SealedCopy(const std::string& name);
 
   /// The copy's descriptor; -1 when not open. Until seal(), the program's bytes are written
-  /// through it, in order, from its start.
+  /// through it (or a duplicate of it).
   int descriptor() const { return fd_.get(); }
   /// Forbids for good every write, truncation and growth of the copy, through any
   /// descriptor; true when it is sealed so (also when it already was). Call once the bytes
   /// are in; false when not open.
   bool seal();
+  /// Adds execute permission for owner, group and others; true when it was written.
+  bool addExecutePermission();
 
  private:
   UniqueFd fd_;

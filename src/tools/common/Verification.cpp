@@ -12,7 +12,7 @@ VerificationReport verifyWithLists(const std::string& data, const std::string& s
                                    const std::vector<std::string>& crlFiles) {
   VerificationReport report;
   report.crlFiles = crlFiles;
-  signature::FirstPass first = signature::runFirstPass({data, {}, {}}, signaturePath);
+  signature::FirstPass first = signature::runFirstPass({data, {}}, signaturePath);
   report.error = std::move(first.error);
   if (!first.valid) return report;
   report.chain = std::move(first.chain);
