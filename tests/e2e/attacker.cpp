@@ -11,6 +11,9 @@
 //             the installer, found in /proc/<pid>/fd (a #! installer's interpreter reads its
 //             script through one)
 //
+// The first three need the installer in the private directory; when it never shows there,
+// the report says so at the end.
+//
 //   naib-e2e-attacker MODE GENUINE EVIL REPORT -- PROGRAM [ARGUMENT...]
 //
 // GENUINE and EVIL are files of one length; only the bytes from the first that differs are
@@ -52,6 +55,7 @@ struct Attack {
   int held = -1;
   bool scanning = false;  // the proc attack has begun
   bool struck = false;
+  bool installerSeen = false;
   std::set<std::string> tried;  // /proc targets, each tried once
 
   std::string installer() const { return privateDir + "/installer"; }
@@ -67,6 +71,7 @@ struct Attack {
   }
 
   void onInstallerCreated() {
+    installerSeen = true;
     if (mode != "held" || held >= 0) return;
     held = ::open(installer().c_str(), O_WRONLY | O_CLOEXEC);
     note("held open", held >= 0);
@@ -195,6 +200,10 @@ int main(int argc, char** argv) {
     attack.onEvents(inotifyFd, tmpWatch, tmp);
     if (attack.scanning) attack.scanProc();
     int status = 0;
-    if (::waitpid(attack.program, &status, WNOHANG) == attack.program) return statusOf(status);
+    if (::waitpid(attack.program, &status, WNOHANG) == attack.program) {
+      if (!attack.installerSeen && attack.mode != "proc")
+        attack.report << "installer: never in the private directory" << std::endl;
+      return statusOf(status);
+    }
   }
 }

@@ -496,6 +496,10 @@ class World:
         """True once a running program named ident has logged text."""
         return any(l.ident == ident and l.text == text for l in self._syslog.lines())
 
+    def log_texts(self) -> List[str]:
+        """What running programs have logged so far, in order."""
+        return [l.text for l in self._syslog.lines()]
+
     def tmp_files(self) -> List[str]:
         """Everything under $TMPDIR, relative, sorted; directories end with "/"."""
         top = self.host(TMPDIR)
