@@ -277,13 +277,12 @@ void Downloader::startCarriedCopy(const CarriedFile& file) {
   if (!directory.empty()) {
     const std::string destination =
         platform::appendPathComponent(directory, platform::lastPathComponent(file.path));
+    const std::int64_t maxBytes = optionsForCurrentUrl().maxBytes;
     const int into = privateDestinationForCurrentUrl();
-    copy_ = into >= 0 ? platform::FileCopy::startInto(file.path, into, destination,
-                                                      optionsForCurrentUrl().maxBytes,
-                                                      copyCallbacks(), why)
-                      : platform::FileCopy::start(file.path, destination,
-                                                  optionsForCurrentUrl().maxBytes, copyCallbacks(),
-                                                  why);
+    using platform::FileCopy;
+    copy_ = into >= 0
+                ? FileCopy::startInto(file.path, into, destination, maxBytes, copyCallbacks(), why)
+                : FileCopy::start(file.path, destination, maxBytes, copyCallbacks(), why);
   }
   if (!copy_) return carriedCopyFailed(platform::kUrlErrorCannotCreateFile, why);
   resultPaths_->push_back(copy_->destinationPath());

@@ -53,7 +53,8 @@ std::unique_ptr<DestinationFile> DestinationFile::into(int descriptor, std::stri
                                                        std::size_t blockBytes) {
   UniqueFd fd(::fcntl(descriptor, F_DUPFD_CLOEXEC, 0));
   if (!fd) return nullptr;
-  std::unique_ptr<DestinationFile> file(new DestinationFile(std::move(fd), std::move(name), blockBytes));
+  std::unique_ptr<DestinationFile> file(
+      new DestinationFile(std::move(fd), std::move(name), blockBytes));
   if (!file->rewind()) return nullptr;
   return file;
 }

@@ -65,8 +65,7 @@ KeyPtr readKey(const std::string& path) {
 std::string firstPassProblem(const std::string& installer, const std::string& signaturePath) {
   std::string error;
   signature::Pkcs7Ptr p7 = signature::readPkcs7(signaturePath, error);
-  const bool accepted =
-      p7 && signature::verifyDetachedSignature(p7.get(), {installer, {}}, error);
+  const bool accepted = p7 && signature::verifyDetachedSignature(p7.get(), {installer, {}}, error);
   ERR_clear_error();
   return accepted ? std::string() : "the program would reject this signature: " + error;
 }
