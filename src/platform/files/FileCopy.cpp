@@ -3,6 +3,7 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <glib.h>
+#include <sys/sendfile.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -40,21 +41,20 @@ std::string systemReason(const std::string& what, int error) {
 
 }  // namespace
 
-std::int64_t copyPiece(int from, int to, std::size_t maxBytes, bool& plain,
+std::int64_t copyPiece(int from, int to, std::size_t maxBytes, CopyWay& way,
                        std::vector<char>& buffer) {
-  if (!plain) {
-    ssize_t n;
-    do {
-      n = ::copy_file_range(from, nullptr, to, nullptr, maxBytes, 0);
-    } while (n < 0 && errno == EINTR);
-    if (n > 0) return n;
-    if (n < 0 && !kernelRefused(errno)) return -1;
-    // Some filesystems answer 0 before the end instead of refusing; a read tells which.
-    const std::int64_t read = readWritePiece(from, to, maxBytes, buffer);
-    if (n < 0 || read != 0) plain = true;
-    return read;
-  }
-  return readWritePiece(from, to, maxBytes, buffer);
+  if (way == CopyWay::kPlain) return readWritePiece(from, to, maxBytes, buffer);
+  ssize_t n;
+  do {
+    n = way == CopyWay::kRange ? ::copy_file_range(from, nullptr, to, nullptr, maxBytes, 0)
+                               : ::sendfile(to, from, nullptr, maxBytes);
+  } while (n < 0 && errno == EINTR);
+  if (n > 0) return n;
+  if (n < 0 && !kernelRefused(errno)) return -1;
+  // Some filesystems answer 0 before the end instead of refusing; a read tells which.
+  const std::int64_t read = readWritePiece(from, to, maxBytes, buffer);
+  if (n < 0 || read != 0) way = way == CopyWay::kRange ? CopyWay::kSend : CopyWay::kPlain;
+  return read;
 }
 
 struct FileCopy::Impl {
@@ -64,7 +64,7 @@ struct FileCopy::Impl {
   std::int64_t size = 0;
   std::int64_t maxBytes = 0;
   std::int64_t copied = 0;
-  bool plain = false;
+  CopyWay way = CopyWay::kRange;
   std::vector<char> buffer;
   FileCopyCallbacks callbacks;
   guint source_id = 0;
@@ -80,7 +80,7 @@ gboolean FileCopy::Impl::step(gpointer data) {
   const auto allowed = static_cast<std::size_t>(
       std::min<std::int64_t>(kCopyPieceBytes, impl->maxBytes - impl->copied + 1));
   const std::int64_t n =
-      copyPiece(impl->from.get(), impl->to->descriptor(), allowed, impl->plain, impl->buffer);
+      copyPiece(impl->from.get(), impl->to->descriptor(), allowed, impl->way, impl->buffer);
   if (n < 0) return end(impl, systemReason("cannot copy " + impl->source, errno));
   if (n == 0) {
     if (!impl->to->close()) {

@@ -15,12 +15,19 @@ namespace platform {
 /// and Cancel answering within a fraction of a second.
 inline constexpr std::size_t kCopyPieceBytes = std::size_t{4} << 20;
 
+/// How copyPiece moves the bytes; each way falls back to the next for good once the kernel
+/// refuses it.
+enum class CopyWay {
+  kRange,  ///< copy_file_range: a filesystem that clones or copies in the kernel does so
+  kSend,   ///< sendfile: between filesystems (a bundle's file into memory), still in the kernel
+  kPlain,  ///< read and write through a buffer
+};
+
 /// Copies up to maxBytes from the descriptor from to the descriptor to, each at its own
-/// offset. Uses copy_file_range, so that a filesystem that clones or copies in the kernel
-/// does so; where the kernel refuses (EXDEV, ENOSYS, EOPNOTSUPP, EINVAL) it reads and
-/// writes through buffer instead and sets plain, so that later pieces do the same. Returns
-/// the bytes copied, 0 at the source's end, -1 with errno set on an error.
-std::int64_t copyPiece(int from, int to, std::size_t maxBytes, bool& plain,
+/// offset, the way way says; where the kernel refuses it (EXDEV, ENOSYS, EOPNOTSUPP, EINVAL)
+/// it takes the next way and keeps it in way for later pieces. Returns the bytes copied, 0
+/// at the source's end, -1 with errno set on an error.
+std::int64_t copyPiece(int from, int to, std::size_t maxBytes, CopyWay& way,
                        std::vector<char>& buffer);
 
 struct FileCopyCallbacks {

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -63,24 +64,36 @@ TEST(FileCopy, SourcesThatCannotBeCopiedAreRefusedAtTheStart) {
   EXPECT_EQ(::access((scratch.path() + "/out").c_str(), F_OK), -1) << "nothing created";
 }
 
-TEST(CopyPiece, WhereTheKernelRefusesItReadsAndWritesInstead) {
-  // copy_file_range takes no pipe: the fallback must carry the bytes all the same.
-  int pipeFds[2];
-  ASSERT_EQ(::pipe(pipeFds), 0);
-  const UniqueFd from(pipeFds[0]);
-  UniqueFd writeEnd(pipeFds[1]);
-  ASSERT_EQ(::write(writeEnd.get(), "carried bytes", 13), 13);
-  writeEnd.reset();
+// Each way the kernel refuses falls to the next, and the bytes arrive all the same:
+// copy_file_range takes no pipe and no memory file of another filesystem; sendfile takes
+// the latter.
+TEST(CopyPiece, WhereTheKernelRefusesAWayTheNextCarriesTheBytes) {
   testing::ScratchDir scratch;
-  const std::string out = scratch.path() + "/out";
-  UniqueFd to(::open(out.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0600));
-  bool plain = false;
-  std::vector<char> buffer;
-  EXPECT_EQ(copyPiece(from.get(), to.get(), 1 << 20, plain, buffer), 13);
-  EXPECT_TRUE(plain);
-  EXPECT_EQ(copyPiece(from.get(), to.get(), 1 << 20, plain, buffer), 0);
-  to.reset();
-  EXPECT_EQ(readAll(out), "carried bytes");
+  const std::string in = scratch.write("in", "carried bytes");
+  struct Row {
+    const char* name;
+    bool fromPipe;
+    CopyWay last;
+  };
+  for (const Row& row : {Row{"pipe into memory", true, CopyWay::kPlain},
+                         Row{"file into memory", false, CopyWay::kSend}}) {
+    SCOPED_TRACE(row.name);
+    int pipeFds[2];
+    ASSERT_EQ(::pipe(pipeFds), 0);
+    UniqueFd pipeIn(pipeFds[0]);
+    UniqueFd writeEnd(pipeFds[1]);
+    ASSERT_EQ(::write(writeEnd.get(), "carried bytes", 13), 13);
+    writeEnd.reset();
+    const UniqueFd from(row.fromPipe ? std::move(pipeIn) : UniqueFd(::open(in.c_str(), O_RDONLY)));
+    const UniqueFd to(::memfd_create("to", MFD_CLOEXEC));
+    CopyWay way = CopyWay::kRange;
+    std::vector<char> buffer;
+    std::int64_t copied = 0;
+    for (std::int64_t n; (n = copyPiece(from.get(), to.get(), 5, way, buffer)) > 0;) copied += n;
+    EXPECT_EQ(copied, 13);
+    EXPECT_EQ(way, row.last);
+    EXPECT_EQ(readAll("/proc/self/fd/" + std::to_string(to.get())), "carried bytes");
+  }
 }
 
 }  // namespace
