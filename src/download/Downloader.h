@@ -104,10 +104,11 @@ class Downloader : private platform::UrlDownloadDelegate {
     return carriedFileIn(carriedTree_, url);
   }
   /// The bundle's files for the URLs of the list, in URL order; a URL past the end has
-  /// none. A carried file is copied into the temporary directory, with the progress and
-  /// Cancel of a transfer, and its install-log line "Using <what> carried in the bundle at
-  /// <path>" stands in for the download's lines (after them, when the fetch failed first).
-  /// A copy that fails fails its URL. Call after setUrlStrings, which forgets them.
+  /// none. A carried file is copied into the temporary directory (or the URL's private
+  /// destination), with the progress and Cancel of a transfer, and its install-log line
+  /// "Using <what> carried in the bundle at <path>" stands in for the download's lines
+  /// (after them, when the fetch failed first). A copy that fails fails its URL. Call after
+  /// setUrlStrings, which forgets them.
   void setCarriedFiles(std::vector<std::optional<CarriedFile>> files) {
     carried_ = std::move(files);
   }

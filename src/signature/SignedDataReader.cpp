@@ -1,6 +1,5 @@
 #include "signature/SignedDataReader.h"
 
-#include <fcntl.h>
 #include <unistd.h>
 
 namespace signature {

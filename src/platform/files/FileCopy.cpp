@@ -17,8 +17,8 @@
 namespace platform {
 namespace {
 
-// Where copy_file_range cannot help, the bytes pass through user space in blocks of the
-// size the verification reads in.
+// Where the kernel cannot copy, the bytes pass through user space in blocks of the size
+// the verification reads in.
 constexpr std::size_t kPlainBlockBytes = std::size_t{256} << 10;
 
 bool kernelRefused(int error) {

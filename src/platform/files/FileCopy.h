@@ -1,7 +1,7 @@
 #pragma once
-// One file copied into a new file a piece at a time from the run loop, so that a large
-// copy leaves the loop to the progress window and its Cancel button. The source is only
-// ever read: it may lie on read-only or noexec media.
+// One file copied into a new file, or one the caller holds open, a piece at a time from the
+// run loop, so that a large copy leaves the loop to the progress window and its Cancel
+// button. The source is only ever read: it may lie on read-only or noexec media.
 
 #include <cstdint>
 #include <functional>
